@@ -1,0 +1,98 @@
+# The executable, its resources, and everything that tests it under Wine.
+enable_language(RC)
+
+# --- The program: freestanding, no C or C++ runtime -------------------------
+
+set(RES_DIR ${CMAKE_BINARY_DIR}/res)
+add_custom_command(
+    OUTPUT ${RES_DIR}/tamberlin.ico
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${RES_DIR}
+    COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/scripts/make_icon.py ${RES_DIR}/tamberlin.ico
+    DEPENDS ${CMAKE_SOURCE_DIR}/scripts/make_icon.py
+    VERBATIM)
+add_custom_target(icon DEPENDS ${RES_DIR}/tamberlin.ico)
+# windres finds the generated icon and the manifest through these.
+set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -I ${RES_DIR} -I ${CMAKE_SOURCE_DIR}/res")
+set_source_files_properties(res/tamberlin.rc PROPERTIES
+    OBJECT_DEPENDS "${RES_DIR}/tamberlin.ico;${CMAKE_SOURCE_DIR}/res/tamberlin.manifest")
+
+add_executable(tamberlin
+    ${CORE_SOURCES}
+    src/app/entry.cpp
+    src/app/memory_win32.cpp
+    src/app/platform_win32.cpp
+    src/console/console.cpp
+    src/dialog/dialog.cpp
+    res/tamberlin.rc)
+add_dependencies(tamberlin icon)
+target_include_directories(tamberlin PRIVATE src)
+target_compile_options(tamberlin PRIVATE
+    $<$<COMPILE_LANGUAGE:CXX>:-Os -ffreestanding -fno-exceptions -fno-rtti -fno-threadsafe-statics
+    -fno-asynchronous-unwind-tables -fno-stack-protector -ffunction-sections -fdata-sections
+    -fno-ident -Wall -Wextra>)
+target_link_options(tamberlin PRIVATE
+    -nostdlib -s
+    -Wl,-e,_Entry@0 -Wl,--fatal-warnings -Wl,--subsystem,console
+    -Wl,--gc-sections -Wl,--no-insert-timestamp)
+# libgcc is static: it supplies helpers such as stack probes, never a DLL.
+target_link_libraries(tamberlin PRIVATE kernel32 user32 comdlg32 gcc)
+
+# --- Test-only Windows programs ---------------------------------------------
+
+add_executable(unit_tests_win
+    ${UNIT_TESTS}
+    tests/paths/resolve_wine_test.cpp
+    tests/dialog/request_wine_test.cpp
+    tests/support/support.cpp
+    src/app/platform_win32.cpp
+    src/console/console.cpp
+    src/dialog/dialog.cpp)
+target_include_directories(unit_tests_win PRIVATE tests src)
+target_link_libraries(unit_tests_win PRIVATE core_for_tests GTest::gtest_main comdlg32)
+target_link_options(unit_tests_win PRIVATE -static)
+
+add_executable(launch tests/tools/launch.c)
+target_link_options(launch PRIVATE -static)
+
+add_library(stubdlg SHARED tests/tools/stubdlg.c)
+# Kept out of the executable's folder: beside it, Wine could pick it up in
+# place of the real dialog.
+set_target_properties(stubdlg PROPERTIES PREFIX "" OUTPUT_NAME comdlg32
+    RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/stubdlg)
+target_link_options(stubdlg PRIVATE -static -Wl,--kill-at)
+
+# --- Tests under Wine ---------------------------------------------------------
+
+set(WINE_PREFIX ${CMAKE_BINARY_DIR}/wineprefix)
+set(WINE_ENV
+    WINEPREFIX=${WINE_PREFIX}
+    WINEDEBUG=-all
+    PYTHONPATH=${CMAKE_SOURCE_DIR}/tests/tools
+    TAMBERLIN_EXE=$<TARGET_FILE:tamberlin>
+    TAMBERLIN_LAUNCH=$<TARGET_FILE:launch>
+    TAMBERLIN_STUB_DLL=$<TARGET_FILE:stubdlg>
+    TAMBERLIN_SOURCE=${CMAKE_SOURCE_DIR})
+
+# One prefix per build tree, made once; a wineserver kept alive for the
+# whole run saves every test the server's start.
+add_test(NAME wine_start COMMAND sh ${CMAKE_SOURCE_DIR}/tests/tools/wineprefix.sh start ${WINE_PREFIX})
+add_test(NAME wine_stop COMMAND sh ${CMAKE_SOURCE_DIR}/tests/tools/wineprefix.sh stop ${WINE_PREFIX})
+set_tests_properties(wine_start PROPERTIES FIXTURES_SETUP wine)
+set_tests_properties(wine_stop PROPERTIES FIXTURES_CLEANUP wine)
+
+function(wine_test name)
+    add_test(NAME ${name} COMMAND ${ARGN})
+    set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED wine ENVIRONMENT "${WINE_ENV}")
+endfunction()
+
+wine_test(unit_tests_wine wine $<TARGET_FILE:unit_tests_win>)
+add_test(NAME binary COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/tests/app/check_binary.py $<TARGET_FILE:tamberlin>)
+add_test(NAME resources COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/tests/res/check_resources.py $<TARGET_FILE:tamberlin>)
+
+file(GLOB E2E_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/*/e2e_*.py)
+foreach(script ${E2E_TESTS})
+    get_filename_component(stem ${script} NAME_WE)
+    get_filename_component(dir ${script} DIRECTORY)
+    wine_test(${stem} ${Python3_EXECUTABLE} -m unittest -v ${stem})
+    set_tests_properties(${stem} PROPERTIES WORKING_DIRECTORY ${dir})
+endforeach()

@@ -1,0 +1,52 @@
+#include "cmdline/params.h"
+#include "app/text.h"
+
+void StartParamReader(ParamReader& reader, const char* (*commandLine)())
+{
+    reader.Cursor = 0;
+    reader.CommandLine = commandLine;
+}
+
+char* NextParam(ParamReader& reader, Arena& arena)
+{
+    // The line is scanned from its start every time; nothing of an earlier
+    // call is kept but the cursor.
+    const char* at = reader.CommandLine();
+    if (!at) {
+        at = "";
+    }
+    for (int number = -1;; number++) {
+        while (*at == ' ') {
+            at++;
+        }
+        if (!*at) {
+            break;
+        }
+        const char* begin;
+        const char* end;
+        if (*at == '"') {
+            begin = ++at;
+            while (*at && *at != '"') {
+                at++;
+            }
+            end = at;
+            if (*at) {
+                at++;  // the closing quote; a byte right after it starts the next token
+            }
+        } else {
+            begin = at;
+            while (*at && *at != ' ') {
+                at++;
+            }
+            end = at;
+            if (*at) {
+                at++;
+            }
+        }
+        if (number == reader.Cursor) {
+            reader.Cursor++;
+            return CopyText(arena, begin, end - begin);
+        }
+    }
+    return CopyText(arena, "", 0);
+}

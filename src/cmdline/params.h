@@ -1,0 +1,19 @@
+#pragma once
+#include "app/arena.h"
+
+// Hands out the command line's parameters from left to right. The blank is
+// the only separator, a double quote groups, nothing escapes, and the first
+// token (the program's name) is skipped.
+struct ParamReader {
+    int Cursor;                     // number of the next parameter to hand out
+    const char* (*CommandLine)();   // asked afresh on every call
+};
+
+// Sets the cursor to the first parameter; `commandLine` gives the raw line.
+void StartParamReader(ParamReader& reader, const char* (*commandLine)());
+
+// The parameter at the cursor as a new text, without its enclosing quotes,
+// and moves the cursor on. Past the last parameter it returns "" and leaves
+// the cursor alone, so an empty quoted parameter is the only empty text that
+// moves it.
+char* NextParam(ParamReader& reader, Arena& arena);

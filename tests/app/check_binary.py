@@ -1,0 +1,105 @@
+#!/usr/bin/env python3
+"""Check the shape of a built Tamberlin executable.
+
+Usage: check_binary.py EXE
+
+Tamberlin must stay a small 32-bit console program that needs nothing beyond
+the three system DLLs every Windows install has: a stray C runtime or
+libstdc++ import, a GUI subsystem flag or size creep all show up here before
+they reach a user. Prints one line per check and exits non-zero if any failed.
+"""
+import os
+import re
+import shutil
+import subprocess
+import sys
+
+OBJDUMP = 'i686-w64-mingw32-objdump'
+ALLOWED_DLLS = {'kernel32.dll', 'user32.dll', 'comdlg32.dll'}
+MAX_SIZE = 12288
+WINDOWS_CUI = 3
+
+
+class CheckFailed(Exception):
+    pass
+
+
+def objdump(flag, exe):
+    proc = subprocess.run([OBJDUMP, flag, exe], capture_output=True, text=True)
+    if proc.returncode != 0:
+        raise CheckFailed(f'{OBJDUMP} {flag} failed: {proc.stderr.strip() or proc.returncode}')
+    return proc.stdout
+
+
+def check_format(exe):
+    out = objdump('-f', exe)
+    fmt = re.search(r'file format (\S+)', out)
+    arch = re.search(r'^architecture: ([^,\s]+)', out, re.M)
+    got = (fmt and fmt.group(1), arch and arch.group(1))
+    if got != ('pei-i386', 'i386'):
+        raise CheckFailed(f'file format / architecture is {got}, want (pei-i386, i386)')
+    magic = re.search(r'^Magic\s+(\S+)', objdump('-p', exe), re.M)
+    if not magic or magic.group(1) != '010b':
+        raise CheckFailed(f'optional header magic is {magic and magic.group(1)}, want 010b (PE32)')
+    return 'PE32 for i386'
+
+
+def check_subsystem(exe):
+    m = re.search(r'^Subsystem\s+([0-9a-fA-F]+)', objdump('-p', exe), re.M)
+    if not m:
+        raise CheckFailed('no Subsystem field in objdump -p output')
+    value = int(m.group(1), 16)
+    if value != WINDOWS_CUI:
+        raise CheckFailed(f'subsystem is {value}, want {WINDOWS_CUI} (Windows CUI)')
+    return 'subsystem is Windows CUI'
+
+
+def check_imports(exe):
+    dlls = re.findall(r'^\s*DLL Name:\s*(\S+)', objdump('-p', exe), re.M)
+    extra = sorted({d for d in dlls if d.lower() not in ALLOWED_DLLS})
+    if extra:
+        raise CheckFailed(f'imports {extra}; only {sorted(ALLOWED_DLLS)} are allowed')
+    return f'imports only {sorted(set(dlls), key=str.lower)}'
+
+
+def check_size(exe):
+    size = os.path.getsize(exe)
+    if size > MAX_SIZE:
+        raise CheckFailed(f'{size} bytes, limit {MAX_SIZE}')
+    return f'size {size} bytes <= {MAX_SIZE}'
+
+
+CHECKS = [
+    ('format', check_format),
+    ('subsystem', check_subsystem),
+    ('imports', check_imports),
+    ('size', check_size),
+]
+
+
+def main():
+    if len(sys.argv) != 2:
+        print('usage: check_binary.py EXE', file=sys.stderr)
+        return 2
+    if not shutil.which(OBJDUMP):
+        print(f'FAIL: {OBJDUMP} not found (install binutils-mingw-w64-i686)')
+        return 2
+    exe = sys.argv[1]
+    if not os.path.isfile(exe):
+        print(f'FAIL: {exe} does not exist')
+        return 1
+    failed = 0
+    for label, check in CHECKS:
+        try:
+            print(f'PASS: {check(exe)}')
+        except CheckFailed as e:
+            failed += 1
+            print(f'FAIL: {label}: {e}')
+    if failed:
+        print(f'{failed} of {len(CHECKS)} binary checks failed')
+        return 1
+    return 0
+
+
+if __name__ == '__main__':
+    sys.exit(main())

@@ -1,0 +1,120 @@
+"""The whole program under Wine: help, statuses and the two writers."""
+import os
+import re
+import shlex
+import subprocess
+import unittest
+
+import winrun
+
+HELP = (b'Quibo 1.5\r\n\r\n'
+        b'Syntax:\r\n'
+        b'    Tamberlin "CommandString" "PathAndFilters" ["WindowTitle"] [Options]\r\n'
+        b'CommandString\r\n'
+        b'    will be prepended to the returnd file name(s)\r\n'
+        b'PathAndFilters \r\n'
+        b'    initial path with one or more file pattern(s), separated by semicolon.\r\n'
+        b'WindowTitle\r\n'
+        b'    whatever you want to show in the title bar \r\n'
+        b'Options\r\n'
+        b'    /maynotexist /multiselect /noCRLF /noQuote\r\n'
+        b'\n')
+
+CANCEL = (None,)
+
+
+class Help(unittest.TestCase):
+    def test_help_requests_print_usage_on_stderr_with_status_0(self):
+        for cmdline in [b'', b'   ', b'tamberlin', b'tamberlin   ', b'tamberlin /?',
+                        b'"C:\\Program Files\\t.exe" /?', b'tamberlin "" C:\\x\\*.* /multiselect',
+                        b'tamberlin "" /bogus', b'tamberlin "/?" /bogus', b'tamberlin\t/x ""']:
+            with self.subTest(cmdline=cmdline):
+                # The stand-in dialog records a request if one is made.
+                r = winrun.run(cmdline, stub=CANCEL)
+                self.assertEqual((r.out, r.err, r.status), (b'', HELP, 0))
+                self.assertIsNone(r.request, 'help must not show the dialog')
+
+    def test_near_misses_are_command_strings(self):
+        for command in [b'/??', b'-?', b'/h', b'/? ', b'?']:
+            with self.subTest(command=command):
+                r = winrun.run(b'tamberlin "' + command + b'" C:\\x\\*.*', stub=(b'C:\\x\\a\0',))
+                self.assertEqual((r.out, r.err, r.status), (command + b' "C:\\x\\a"\r\n', b'', 0))
+
+
+class Statuses(unittest.TestCase):
+    def test_status_follows_the_dialog(self):
+        cases = [
+            ('chosen', (b'C:\\a.txt\0',), 0, b'x "C:\\a.txt"\r\n'),
+            ('cancelled', CANCEL, 1, b''),
+        ]
+        for label, stub, status, out in cases:
+            with self.subTest(label):
+                r = winrun.run(b'tamberlin x C:\\*.*', stub=stub)
+                self.assertEqual((r.out, r.err, r.status), (out, b'', status))
+
+    def test_without_a_display_the_dialog_fails_as_a_cancel(self):
+        r = winrun.run(b'tamberlin x C:\\*.*', env={'DISPLAY': None})
+        self.assertEqual((r.out, r.err, r.status), (b'', b'', 1))
+
+
+class Writers(unittest.TestCase):
+    def test_missing_stdout_loses_the_line_but_keeps_status_0(self):
+        r = winrun.run(b'tamberlin x C:\\*.*', stub=(b'C:\\a.txt\0',), options=['noout'])
+        self.assertEqual((r.out, r.status), (b'', 0))
+
+    def test_missing_stderr_still_ends_with_the_status(self):
+        for cmdline, status in [(b'tamberlin /?', 0), (b'tamberlin x *.* /bad', 255)]:
+            with self.subTest(cmdline=cmdline):
+                r = winrun.run(cmdline, options=['noerr'])
+                self.assertEqual((r.out, r.err, r.status), (b'', b'', status))
+
+    def test_redirected_streams_get_exact_bytes(self):
+        # Pipes are not consoles, so these go through the file writes: the
+        # text, then a lone LF, and high bytes unchanged.
+        name = b'C:\\d\\caf\xe9 \xff\x80.txt'
+        r = winrun.run(b'tamberlin "set f=" C:\\d\\*.*', stub=(name + b'\0',))
+        self.assertEqual(r.out, b'set f="' + name + b'"\r\n')
+        r = winrun.run(b'tamberlin x *.* /\xc9T\xe9')
+        self.assertEqual(r.err, b'Invalid option: /\xc9T\xe9\n')
+
+
+ESCAPES = re.compile(rb'\x1b\[[0-9;?]*[A-Za-z]|\x1b\][^\x07]*\x07')
+
+
+def screen_text(raw: bytes) -> bytes:
+    """What a terminal shows: no escapes, no CRs, and (as Wine's console
+    draws it) no blanks at the ends of lines."""
+    text = ESCAPES.sub(b'', raw).replace(b'\r', b'')
+    return re.sub(rb' +\n', b'\n', text)
+
+
+class Terminal(unittest.TestCase):
+    """On a terminal both streams are consoles and the console writes run."""
+
+    def run_on_pty(self, cmdline, stub=None):
+        tmp = os.environ.get('TMPDIR', '/tmp')
+        cmdfile = os.path.join(tmp, 'tamberlin-pty-%d' % os.getpid())
+        with open(cmdfile, 'wb') as f:
+            f.write(cmdline)
+        try:
+            command = shlex.join(['wine', os.environ['TAMBERLIN_LAUNCH'],
+                                  winrun.winpath(os.environ['TAMBERLIN_EXE']), winrun.winpath(cmdfile)])
+            done = subprocess.run(['script', '-qec', command, '/dev/null'], stdin=subprocess.DEVNULL,
+                                  capture_output=True, timeout=120)
+        finally:
+            os.remove(cmdfile)
+        return screen_text(done.stdout), done.returncode
+
+    def test_help_reaches_the_terminal(self):
+        screen, status = self.run_on_pty(b'tamberlin /?')
+        self.assertEqual(status, 0)
+        self.assertIn(screen_text(HELP), screen)
+
+    def test_message_reaches_the_terminal(self):
+        screen, status = self.run_on_pty(b'tamberlin x *.* /Nope')
+        self.assertEqual(status, 255)
+        self.assertIn(b'Invalid option: /Nope\n', screen)
+
+
+if __name__ == '__main__':
+    unittest.main()

@@ -1,0 +1,62 @@
+#include <gtest/gtest.h>
+#include <string>
+#include "app/help.h"
+#include "app/text.h"
+#include "support/support.h"
+
+namespace {
+
+TEST(Text, TreatsAbsentAsEmpty)
+{
+    EXPECT_EQ(Length(nullptr), 0);
+    EXPECT_TRUE(IsEmpty(nullptr));
+    EXPECT_TRUE(Equal(nullptr, ""));
+    EXPECT_TRUE(Equal("", nullptr));
+    EXPECT_FALSE(Equal(nullptr, "a"));
+    EXPECT_FALSE(Equal("ab", "a"));
+    EXPECT_FALSE(Equal("a", "ab"));
+    EXPECT_FALSE(Equal("/?", "/?x"));
+}
+
+TEST(Arena, AlignsAndZeroes)
+{
+    TestArena arena(256);
+    char* byte = New<char>(arena);
+    EXPECT_EQ(*byte, 0);
+    int* numbers = New<int>(arena, 4);
+    EXPECT_EQ(reinterpret_cast<size_t>(numbers) % alignof(int), 0u);
+    for (int i = 0; i < 4; i++) {
+        EXPECT_EQ(numbers[i], 0);
+    }
+}
+
+TEST(TextBuilder, BuildsInPlaceAndHandsOverTheBytes)
+{
+    TestArena arena;
+    TextBuilder builder = StartText(arena);
+    Append(builder, "ab");
+    Append(builder, "c\0d", 3);
+    char* text = Finish(builder);
+    char* next = New<char>(arena, 1);
+    EXPECT_EQ(Bytes(text, 5), std::string("abc\0d", 5));
+    EXPECT_EQ(text[5], 0);
+    EXPECT_EQ(next, text + 6);
+    EXPECT_STREQ(Concat(arena, "x", nullptr), "x");
+}
+
+TEST(Help, AnswersOnlyAnEmptyTextOrSlashQuestion)
+{
+    struct {
+        const char* text;
+        bool help;
+    } cases[] = {
+        {nullptr, true}, {"", true}, {"/?", true}, {"-?", false}, {"/h", false},
+        {"/??", false}, {"/? ", false}, {" /?", false}, {"?", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text ? c.text : "(absent)");
+        EXPECT_EQ(IsHelpRequest(c.text), c.help);
+    }
+}
+
+}  // namespace

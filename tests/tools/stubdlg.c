@@ -1,0 +1,209 @@
+/* Stand-in for comdlg32.dll in end-to-end tests.
+ *
+ * Copied beside the program as comdlg32.dll and loaded with
+ * WINEDLLOVERRIDES=comdlg32=n, it records what the program asked the
+ * dialog for and answers from a file, so tests need no display.
+ *
+ * TAMBERLIN_STUB holds a path prefix P:
+ *   P.request  written here: one key=value line per OPENFILENAMEA field
+ *   P.answer   raw bytes to leave in lpstrFile; missing means "cancel"
+ *   P.error    optional decimal code for CommDlgExtendedError on cancel
+ */
+/* We are the library here, so the prototypes must not say dllimport. */
+#define WINCOMMDLGAPI __declspec(dllexport)
+#include <windows.h>
+#include <commdlg.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+#define FILTER_CAP 65536
+
+static DWORD last_error;
+
+typedef struct {
+    char *p;
+    size_t len, cap;
+} Text;
+
+static void put(Text *t, const char *s, size_t n)
+{
+    if (t->len + n + 1 > t->cap) {
+        size_t cap = t->cap ? t->cap : 1024;
+        while (t->len + n + 1 > cap)
+            cap *= 2;
+        char *p = realloc(t->p, cap);
+        if (!p)
+            ExitProcess(251);  /* a half-written request would mislead */
+        t->p = p;
+        t->cap = cap;
+    }
+    memcpy(t->p + t->len, s, n);
+    t->len += n;
+}
+
+static void putf(Text *t, const char *key, const char *fmt, unsigned long v)
+{
+    char buf[64];
+    int n = snprintf(buf, sizeof buf, "%s=", key);
+    n += snprintf(buf + n, sizeof buf - n, fmt, v);
+    put(t, buf, (size_t)n);
+    put(t, "\n", 1);
+}
+
+static void put_dec(Text *t, const char *key, unsigned long v) { putf(t, key, "%lu", v); }
+static void put_hex(Text *t, const char *key, unsigned long v) { putf(t, key, "0x%08lx", v); }
+
+static void put_ptr(Text *t, const char *key, const void *p)
+{
+    put(t, key, strlen(key));
+    put(t, p ? "=set\n" : "=null\n", p ? 5 : 6);
+}
+
+static void put_bytes(Text *t, const char *key, const unsigned char *b, size_t n)
+{
+    static const char digits[] = "0123456789abcdef";
+    put(t, key, strlen(key));
+    put(t, "=", 1);
+    for (size_t i = 0; i < n; i++) {
+        char two[2] = { digits[b[i] >> 4], digits[b[i] & 15] };
+        put(t, two, 2);
+    }
+    put(t, "\n", 1);
+}
+
+/* A NUL-terminated text as hex; an empty text prints an empty value so it
+ * stays distinguishable from a null pointer. */
+static void put_str(Text *t, const char *key, const char *s)
+{
+    if (!s)
+        put_ptr(t, key, s);
+    else
+        put_bytes(t, key, (const unsigned char *)s, strlen(s));
+}
+
+/* The filter list ends at its first empty string; that empty string's NUL
+ * is part of what the caller built, so it is included. */
+static void put_filter(Text *t, const char *key, const char *f)
+{
+    if (!f) {
+        put_ptr(t, key, f);
+        return;
+    }
+    size_t n = 0;
+    while (n < FILTER_CAP) {
+        size_t start = n;
+        while (n < FILTER_CAP && f[n])
+            n++;
+        if (n < FILTER_CAP)
+            n++;  /* this string's NUL */
+        if (n - start == 1)
+            break;
+    }
+    put_bytes(t, key, (const unsigned char *)f, n);
+}
+
+static BOOL write_file(const char *path, const char *data, size_t n)
+{
+    HANDLE h = CreateFileA(path, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS,
+                           FILE_ATTRIBUTE_NORMAL, NULL);
+    if (h == INVALID_HANDLE_VALUE)
+        return FALSE;
+    DWORD done = 0;
+    BOOL ok = WriteFile(h, data, (DWORD)n, &done, NULL) && done == n;
+    return CloseHandle(h) && ok;
+}
+
+/* Reads at most cap bytes; returns -1 when the file does not exist. */
+static long read_file(const char *path, char *dst, DWORD cap)
+{
+    HANDLE h = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, NULL,
+                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (h == INVALID_HANDLE_VALUE)
+        return -1;
+    DWORD got = 0;
+    if (!ReadFile(h, dst, cap, &got, NULL))
+        got = 0;
+    CloseHandle(h);
+    return (long)got;
+}
+
+static void record(const OPENFILENAMEA *o, const char *path)
+{
+    Text t = { 0 };
+    /* The program under test allocates twice nMaxFile so that an overlong
+     * answer cannot run off its buffer; everything we inspect stays inside. */
+    size_t room = o->lpstrFile ? 2 * (size_t)o->nMaxFile : 0;
+    size_t flen = 0;
+    while (flen < room && o->lpstrFile[flen])
+        flen++;
+    int zero_after = flen < room;
+    for (size_t i = flen + 1; zero_after && i < room; i++)
+        zero_after = o->lpstrFile[i] == 0;
+
+    put_dec(&t, "lStructSize", o->lStructSize);
+    put_ptr(&t, "hwndOwner", o->hwndOwner);
+    if (o->hInstance)
+        put_hex(&t, "hInstance", (unsigned long)(UINT_PTR)o->hInstance);
+    else
+        put_ptr(&t, "hInstance", NULL);
+    put_filter(&t, "lpstrFilter", o->lpstrFilter);
+    put_ptr(&t, "lpstrCustomFilter", o->lpstrCustomFilter);
+    put_dec(&t, "nMaxCustFilter", o->nMaxCustFilter);
+    put_dec(&t, "nFilterIndex", o->nFilterIndex);
+    put_dec(&t, "nMaxFile", o->nMaxFile);
+    put_ptr(&t, "lpstrFileTitle", o->lpstrFileTitle);
+    put_dec(&t, "nMaxFileTitle", o->nMaxFileTitle);
+    put_str(&t, "lpstrInitialDir", o->lpstrInitialDir);
+    put_str(&t, "lpstrTitle", o->lpstrTitle);
+    put_hex(&t, "Flags", o->Flags);
+    put_dec(&t, "nFileOffset", o->nFileOffset);
+    put_dec(&t, "nFileExtension", o->nFileExtension);
+    put_ptr(&t, "lpstrDefExt", o->lpstrDefExt);
+    put_ptr(&t, "lCustData", (const void *)o->lCustData);
+    put_ptr(&t, "lpfnHook", (const void *)o->lpfnHook);
+    put_ptr(&t, "lpTemplateName", o->lpTemplateName);
+    if (o->lpstrFile)
+        put_bytes(&t, "file", (const unsigned char *)o->lpstrFile, flen);
+    else
+        put_ptr(&t, "file", NULL);
+    put_dec(&t, "file_zero_after", (unsigned long)zero_after);
+
+    write_file(path, t.p, t.len);
+    free(t.p);
+}
+
+WINCOMMDLGAPI BOOL WINAPI GetOpenFileNameA(LPOPENFILENAMEA o)
+{
+    char path[MAX_PATH];
+    DWORD n = GetEnvironmentVariableA("TAMBERLIN_STUB", path, MAX_PATH - 16);
+    last_error = 0;
+    if (!o || n == 0 || n >= MAX_PATH - 16)
+        return FALSE;
+
+    strcpy(path + n, ".request");
+    record(o, path);
+
+    strcpy(path + n, ".error");
+    char code[16] = { 0 };
+    if (read_file(path, code, sizeof code - 1) > 0)
+        last_error = strtoul(code, NULL, 10);
+
+    strcpy(path + n, ".answer");
+    DWORD room = o->lpstrFile ? 2 * o->nMaxFile : 0;
+    /* Read straight into the caller's buffer: bytes past the answer must
+     * keep whatever the caller put there, as with the real dialog. */
+    long got = o->lpstrFile ? read_file(path, o->lpstrFile, room)
+                            : (GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES ? -1 : 0);
+    if (got < 0)
+        return FALSE;
+    last_error = 0;
+    return TRUE;
+}
+
+/* The real library exports this too; a program that imports it would not
+ * load against a stub without it. */
+WINCOMMDLGAPI DWORD WINAPI CommDlgExtendedError(void)
+{
+    return last_error;
+}

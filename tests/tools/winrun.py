@@ -1,0 +1,116 @@
+"""Runs a Windows program under Wine with an exact command line.
+
+The launcher (TAMBERLIN_LAUNCH) hands the program the raw bytes, which
+`wine prog args` cannot do.  With `stub`, the program gets the test
+comdlg32.dll (TAMBERLIN_STUB_DLL) instead of the real dialog.
+"""
+import os
+import selectors
+import shutil
+import signal
+import subprocess
+import tempfile
+import time
+from typing import NamedTuple, Optional
+
+TIMEOUT = 60
+
+
+class Result(NamedTuple):
+    out: bytes
+    err: bytes
+    status: int
+    request: Optional[dict]
+
+
+def winpath(path: str) -> str:
+    return 'Z:' + os.path.abspath(path).replace('/', '\\')
+
+
+def hexs(text: bytes) -> str:
+    """The stub's rendering of a text, for comparing with `request` values."""
+    return text.hex()
+
+
+def _parse(path: str) -> Optional[dict]:
+    if not os.path.exists(path):
+        return None
+    with open(path, 'rb') as f:
+        lines = f.read().decode('ascii').split('\n')
+    return dict(line.split('=', 1) for line in lines if line)
+
+
+def _collect(proc):
+    """Reads both pipes until the launcher has exited and they are drained.
+
+    Waiting for end-of-file is not enough: Wine's services, started by the
+    first program of a wineserver session, inherit the pipes and keep them
+    open long after the program under test has finished."""
+    fds = proc.stdout.fileno(), proc.stderr.fileno()
+    chunks = {fd: [] for fd in fds}
+    deadline = time.monotonic() + TIMEOUT
+    with selectors.DefaultSelector() as sel:
+        for fd in chunks:
+            sel.register(fd, selectors.EVENT_READ)
+        while sel.get_map():
+            # Everything the program wrote precedes its exit, so once it has
+            # exited, an empty poll means nothing more is coming.
+            exited = proc.poll() is not None
+            ready = sel.select(0 if exited else 0.05)
+            if exited and not ready:
+                break
+            if time.monotonic() > deadline:
+                # The program under test is a separate unix process in our group.
+                os.killpg(proc.pid, signal.SIGKILL)
+                proc.wait()
+                raise subprocess.TimeoutExpired(proc.args, TIMEOUT)
+            for key, _ in ready:
+                data = os.read(key.fd, 65536)
+                if data:
+                    chunks[key.fd].append(data)
+                else:
+                    sel.unregister(key.fd)
+    proc.wait()
+    proc.stdout.close()
+    proc.stderr.close()
+    return tuple(b''.join(chunks[fd]) for fd in fds)
+
+
+def run(cmdline: bytes, exe: str = None, stub: tuple = None,
+        env: dict = None, options=(), cwd: str = None) -> Result:
+    """stub: (answer,) or (answer, error_code); answer None means cancel.
+    env entries override the inherited environment; None removes one."""
+    exe = exe or os.environ['TAMBERLIN_EXE']
+    full_env = dict(os.environ, WINEDEBUG='-all')
+    for key, value in (env or {}).items():
+        if value is None:
+            full_env.pop(key, None)
+        else:
+            full_env[key] = value
+    with tempfile.TemporaryDirectory(prefix='tamberlin-') as tmp:
+        cmdfile = os.path.join(tmp, 'cmdline')
+        with open(cmdfile, 'wb') as f:
+            f.write(cmdline)
+        prefix = os.path.join(tmp, 'dlg')
+        if stub is not None:
+            # A private copy: the override only finds comdlg32.dll beside
+            # the program, and other tests must keep the real dialog.
+            exe = shutil.copy(exe, tmp)
+            shutil.copy(os.environ['TAMBERLIN_STUB_DLL'],
+                        os.path.join(tmp, 'comdlg32.dll'))
+            full_env['WINEDLLOVERRIDES'] = 'comdlg32=n'
+            full_env['TAMBERLIN_STUB'] = winpath(prefix)
+            if stub[0] is not None:
+                with open(prefix + '.answer', 'wb') as f:
+                    f.write(stub[0])
+            if len(stub) > 1 and stub[1] is not None:
+                with open(prefix + '.error', 'w') as f:
+                    f.write(str(stub[1]))
+        argv = ['wine', os.environ['TAMBERLIN_LAUNCH'], winpath(exe),
+                winpath(cmdfile), *options]
+        proc = subprocess.Popen(argv, stdin=subprocess.DEVNULL,
+                                stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                                env=full_env, cwd=cwd, start_new_session=True)
+        out, err = _collect(proc)
+        request = _parse(prefix + '.request') if stub is not None else None
+        return Result(out, err, proc.returncode, request)
