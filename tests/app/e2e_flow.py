@@ -1,8 +1,5 @@
 """The whole program under Wine: help, statuses and the two writers."""
-import os
 import re
-import shlex
-import subprocess
 import unittest
 
 import winrun
@@ -92,18 +89,8 @@ class Terminal(unittest.TestCase):
     """On a terminal both streams are consoles and the console writes run."""
 
     def run_on_pty(self, cmdline, stub=None):
-        tmp = os.environ.get('TMPDIR', '/tmp')
-        cmdfile = os.path.join(tmp, 'tamberlin-pty-%d' % os.getpid())
-        with open(cmdfile, 'wb') as f:
-            f.write(cmdline)
-        try:
-            command = shlex.join(['wine', os.environ['TAMBERLIN_LAUNCH'],
-                                  winrun.winpath(os.environ['TAMBERLIN_EXE']), winrun.winpath(cmdfile)])
-            done = subprocess.run(['script', '-qec', command, '/dev/null'], stdin=subprocess.DEVNULL,
-                                  capture_output=True, timeout=120)
-        finally:
-            os.remove(cmdfile)
-        return screen_text(done.stdout), done.returncode
+        r = winrun.run(cmdline, stub=stub, terminal=True)
+        return screen_text(r.out), r.status
 
     def test_help_reaches_the_terminal(self):
         screen, status = self.run_on_pty(b'tamberlin /?')
@@ -114,6 +101,11 @@ class Terminal(unittest.TestCase):
         screen, status = self.run_on_pty(b'tamberlin x *.* /Nope')
         self.assertEqual(status, 255)
         self.assertIn(b'Invalid option: /Nope\n', screen)
+
+    def test_output_line_reaches_the_terminal(self):
+        screen, status = self.run_on_pty(b'tamberlin "set f=" C:\\d\\*.*', stub=(b'C:\\d\\x.txt\0',))
+        self.assertEqual(status, 0)
+        self.assertIn(b'set f="C:\\d\\x.txt"\n', screen)
 
 
 if __name__ == '__main__':

@@ -6,6 +6,7 @@ comdlg32.dll (TAMBERLIN_STUB_DLL) instead of the real dialog.
 """
 import os
 import selectors
+import shlex
 import shutil
 import signal
 import subprocess
@@ -77,9 +78,12 @@ def _collect(proc):
 
 
 def run(cmdline: bytes, exe: str = None, stub: tuple = None,
-        env: dict = None, options=(), cwd: str = None) -> Result:
+        env: dict = None, options=(), cwd: str = None, terminal: bool = False) -> Result:
     """stub: (answer,) or (answer, error_code); answer None means cancel.
-    env entries override the inherited environment; None removes one."""
+    env entries override the inherited environment; None removes one.
+    terminal: run on a pseudo-terminal (through `script`), so that both
+    streams are consoles; `out` is then everything the terminal received
+    and `err` is empty."""
     exe = exe or os.environ['TAMBERLIN_EXE']
     full_env = dict(os.environ, WINEDEBUG='-all')
     for key, value in (env or {}).items():
@@ -108,6 +112,8 @@ def run(cmdline: bytes, exe: str = None, stub: tuple = None,
                     f.write(str(stub[1]))
         argv = ['wine', os.environ['TAMBERLIN_LAUNCH'], winpath(exe),
                 winpath(cmdfile), *options]
+        if terminal:
+            argv = ['script', '-qec', shlex.join(argv), '/dev/null']
         proc = subprocess.Popen(argv, stdin=subprocess.DEVNULL,
                                 stdout=subprocess.PIPE, stderr=subprocess.PIPE,
                                 env=full_env, cwd=cwd, start_new_session=True)
