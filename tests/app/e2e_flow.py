@@ -66,13 +66,17 @@ class Writers(unittest.TestCase):
                 self.assertEqual((r.out, r.err, r.status), (b'', b'', status))
 
     def test_redirected_streams_get_exact_bytes(self):
-        # Pipes are not consoles, so these go through the file writes: the
-        # text, then a lone LF, and high bytes unchanged.
+        # Pipes and files are not consoles, so these go through the file
+        # writes: the text, then a lone LF, and high bytes unchanged.
         name = b'C:\\d\\caf\xe9 \xff\x80.txt'
-        r = winrun.run(b'tamberlin "set f=" C:\\d\\*.*', stub=(name + b'\0',))
-        self.assertEqual(r.out, b'set f="' + name + b'"\r\n')
-        r = winrun.run(b'tamberlin x *.* /\xc9T\xe9')
-        self.assertEqual(r.err, b'Invalid option: /\xc9T\xe9\n')
+        for to_files in (False, True):
+            with self.subTest(to_files=to_files):
+                r = winrun.run(b'tamberlin "set f=" C:\\d\\*.*', stub=(name + b'\0',), to_files=to_files)
+                self.assertEqual((r.out, r.err), (b'set f="' + name + b'"\r\n', b''))
+                r = winrun.run(b'tamberlin x *.* /\xc9T\xe9', to_files=to_files)
+                self.assertEqual((r.out, r.err), (b'', b'Invalid option: /\xc9T\xe9\n'))
+                r = winrun.run(b'tamberlin', to_files=to_files)
+                self.assertEqual((r.out, r.err), (b'', HELP))
 
 
 ESCAPES = re.compile(rb'\x1b\[[0-9;?]*[A-Za-z]|\x1b\][^\x07]*\x07')

@@ -78,12 +78,14 @@ def _collect(proc):
 
 
 def run(cmdline: bytes, exe: str = None, stub: tuple = None,
-        env: dict = None, options=(), cwd: str = None, terminal: bool = False) -> Result:
+        env: dict = None, options=(), cwd: str = None, terminal: bool = False,
+        to_files: bool = False) -> Result:
     """stub: (answer,) or (answer, error_code); answer None means cancel.
     env entries override the inherited environment; None removes one.
     terminal: run on a pseudo-terminal (through `script`), so that both
     streams are consoles; `out` is then everything the terminal received
-    and `err` is empty."""
+    and `err` is empty.
+    to_files: send the streams to files instead of pipes."""
     exe = exe or os.environ['TAMBERLIN_EXE']
     full_env = dict(os.environ, WINEDEBUG='-all')
     for key, value in (env or {}).items():
@@ -114,9 +116,18 @@ def run(cmdline: bytes, exe: str = None, stub: tuple = None,
                 winpath(cmdfile), *options]
         if terminal:
             argv = ['script', '-qec', shlex.join(argv), '/dev/null']
-        proc = subprocess.Popen(argv, stdin=subprocess.DEVNULL,
-                                stdout=subprocess.PIPE, stderr=subprocess.PIPE,
-                                env=full_env, cwd=cwd, start_new_session=True)
-        out, err = _collect(proc)
+        if to_files:
+            with open(os.path.join(tmp, 'out'), 'w+b') as fout, open(os.path.join(tmp, 'err'), 'w+b') as ferr:
+                proc = subprocess.Popen(argv, stdin=subprocess.DEVNULL, stdout=fout, stderr=ferr,
+                                        env=full_env, cwd=cwd, start_new_session=True)
+                proc.wait(timeout=TIMEOUT)
+                fout.seek(0)
+                ferr.seek(0)
+                out, err = fout.read(), ferr.read()
+        else:
+            proc = subprocess.Popen(argv, stdin=subprocess.DEVNULL,
+                                    stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                                    env=full_env, cwd=cwd, start_new_session=True)
+            out, err = _collect(proc)
         request = _parse(prefix + '.request') if stub is not None else None
         return Result(out, err, proc.returncode, request)
