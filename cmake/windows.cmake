@@ -37,6 +37,10 @@ target_link_options(tamberlin PRIVATE
 # libgcc is static: it supplies helpers such as stack probes, never a DLL.
 target_link_libraries(tamberlin PRIVATE kernel32 user32 comdlg32 gcc)
 
+if(NOT TAMBERLIN_TESTS)
+    return()
+endif()
+
 # --- Test-only Windows programs ---------------------------------------------
 
 add_executable(unit_tests_win
