@@ -10,18 +10,17 @@ they reach a user. Prints one line per check and exits non-zero if any failed.
 """
 import os
 import re
-import shutil
 import subprocess
 import sys
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', 'tools'))
+import checklist  # noqa: E402
+from checklist import CheckFailed  # noqa: E402
 
 OBJDUMP = 'i686-w64-mingw32-objdump'
 ALLOWED_DLLS = {'kernel32.dll', 'user32.dll', 'comdlg32.dll'}
 MAX_SIZE = 12288
 WINDOWS_CUI = 3
-
-
-class CheckFailed(Exception):
-    pass
 
 
 def objdump(flag, exe):
@@ -77,29 +76,5 @@ CHECKS = [
 ]
 
 
-def main():
-    if len(sys.argv) != 2:
-        print('usage: check_binary.py EXE', file=sys.stderr)
-        return 2
-    if not shutil.which(OBJDUMP):
-        print(f'FAIL: {OBJDUMP} not found (install binutils-mingw-w64-i686)')
-        return 2
-    exe = sys.argv[1]
-    if not os.path.isfile(exe):
-        print(f'FAIL: {exe} does not exist')
-        return 1
-    failed = 0
-    for label, check in CHECKS:
-        try:
-            print(f'PASS: {check(exe)}')
-        except CheckFailed as e:
-            failed += 1
-            print(f'FAIL: {label}: {e}')
-    if failed:
-        print(f'{failed} of {len(CHECKS)} binary checks failed')
-        return 1
-    return 0
-
-
 if __name__ == '__main__':
-    sys.exit(main())
+    sys.exit(checklist.main('binary', CHECKS, [(OBJDUMP, 'binutils-mingw-w64-i686')]))

@@ -7,11 +7,15 @@ Uses icoutils (wrestool, icotool) so the check looks at what actually ended
 up in the PE, not at what the .rc file meant to put there. Prints one line
 per check and exits non-zero if any failed.
 """
+import os
 import re
-import shutil
 import struct
 import subprocess
 import sys
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', 'tools'))
+import checklist  # noqa: E402
+from checklist import CheckFailed  # noqa: E402
 import xml.etree.ElementTree as ET
 
 ASM_NS = '{urn:schemas-microsoft-com:asm.v1}'
@@ -44,10 +48,6 @@ COMCTL6_IDENTITY = {
 FORBIDDEN_ELEMENTS = {'trustInfo', 'security', 'requestedPrivileges',
                       'requestedExecutionLevel', 'compatibility', 'application',
                       'supportedOS'}
-
-
-class CheckFailed(Exception):
-    pass
 
 
 def run(args, binary=False):
@@ -254,27 +254,5 @@ CHECKS = [
 ]
 
 
-def main():
-    if len(sys.argv) != 2:
-        print('usage: check_resources.py EXE', file=sys.stderr)
-        return 2
-    for tool in ('wrestool', 'icotool'):
-        if not shutil.which(tool):
-            print(f'FAIL: {tool} not found (install icoutils)')
-            return 2
-    exe = sys.argv[1]
-    failed = 0
-    for label, check in CHECKS:
-        try:
-            print(f'PASS: {check(exe)}')
-        except CheckFailed as e:
-            failed += 1
-            print(f'FAIL: {label}: {e}')
-    if failed:
-        print(f'{failed} of {len(CHECKS)} resource checks failed')
-        return 1
-    return 0
-
-
 if __name__ == '__main__':
-    sys.exit(main())
+    sys.exit(checklist.main('resource', CHECKS, [('wrestool', 'icoutils'), ('icotool', 'icoutils')]))
