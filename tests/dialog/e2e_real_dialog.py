@@ -1,0 +1,291 @@
+"""The real Wine dialog on a private X server, driven with xdotool.
+
+The shared prefix's wineserver must stay without a display (other tests rely
+on the dialog failing there), so this module makes a prefix of its own beside
+it, with its own Xvfb and wineserver, and ends both when it is done."""
+import concurrent.futures
+import os
+import re
+import select
+import shutil
+import signal
+import subprocess
+import tempfile
+import time
+import unittest
+
+import winrun
+
+WINDOW_DEADLINE = 30
+TOOL_TIMEOUT = 120
+# Wine's loader reports things of its own on the program's stderr (here: that
+# it cannot read the volume label of Z:, which the dialog asks for).
+WINE_NOTICE = re.compile(rb'^wine: [^\n]*\n', re.M)
+
+ENV = {}
+
+
+def tool(argv, env, check=True, timeout=TOOL_TIMEOUT):
+    return subprocess.run(argv, env=env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                          stderr=subprocess.DEVNULL, check=check, timeout=timeout)
+
+
+def xdo(*args, check=True):
+    # xdotool prints window names in the locale's encoding: ask for UTF-8.
+    done = subprocess.run(['xdotool', *args], env=dict(ENV, LC_ALL='C.UTF-8'),
+                          stdin=subprocess.DEVNULL, capture_output=True, timeout=20)
+    if check and done.returncode:
+        raise AssertionError('xdotool %s failed: %r' % (' '.join(args), done.stderr))
+    return done.stdout.decode('utf-8')
+
+
+def start_xvfb():
+    """Starts Xvfb on the first free display and returns its name."""
+    rfd, wfd = os.pipe()
+    try:
+        # No auto-repeat: a key held down by a slow xdotool must not
+        # arrive twice.
+        proc = subprocess.Popen(['Xvfb', '-displayfd', str(wfd), '-screen', '0', '1024x768x24',
+                                 '-nolisten', 'tcp', '-r'],
+                                pass_fds=(wfd,), stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                                stderr=subprocess.DEVNULL, start_new_session=True)
+    finally:
+        os.close(wfd)
+    unittest.addModuleCleanup(stop_xvfb, proc)
+    text = b''
+    deadline = time.monotonic() + WINDOW_DEADLINE
+    with os.fdopen(rfd, 'rb', buffering=0) as pipe:
+        while not text.endswith(b'\n'):
+            left = deadline - time.monotonic()
+            if left <= 0 or not select.select([pipe], [], [], left)[0]:
+                raise RuntimeError('Xvfb did not report a display in time')
+            chunk = pipe.read(64)
+            if not chunk:
+                raise RuntimeError('Xvfb ended at start (status %s)' % proc.poll())
+            text += chunk
+    return ':' + text.decode('ascii').strip()
+
+
+def stop_xvfb(proc):
+    proc.terminate()
+    try:
+        proc.wait(timeout=10)
+    except subprocess.TimeoutExpired:
+        proc.kill()
+        proc.wait()
+
+
+def setUpModule():
+    prefix = os.environ['WINEPREFIX'] + '-x11'
+    env = dict(os.environ, WINEPREFIX=prefix, WINEDEBUG='-all')
+    for name in ('DISPLAY', 'WINEDLLOVERRIDES', 'TAMBERLIN_STUB'):
+        env.pop(name, None)
+    if not os.path.exists(os.path.join(prefix, '.made')):
+        shutil.rmtree(prefix, ignore_errors=True)
+        tool(['wineboot', '-i'], env, timeout=300)
+        tool(['wineserver', '-w'], env)
+        open(os.path.join(prefix, '.made'), 'w').close()
+
+    env['DISPLAY'] = start_xvfb()
+    ENV.update(env)
+    # A server left behind by an interrupted run would keep the display it
+    # started with, which no longer exists.
+    tool(['wineserver', '-k'], env, check=False)
+    tool(['wineserver', '-w'], env, check=False)
+    tool(['wineserver', '-p'], env)
+    unittest.addModuleCleanup(tool, ['wineserver', '-k'], env, check=False)
+    # Wine's background services start with the first program of a server
+    # session and inherit its standard handles: give them /dev/null, not the
+    # pipes of a program under test.
+    tool(['wine', 'cmd', '/c', 'exit'], env)
+
+    # Wine ends its desktop process a moment after the last window closes,
+    # and the next program starts it again; under load that restart now and
+    # then fails to load the display driver, and the dialog then fails the
+    # way a cancel does. A dialog kept open for the whole module keeps the
+    # desktop up.
+    tmp = tempfile.mkdtemp(prefix='tamberlin-keeper-')
+    unittest.addModuleCleanup(shutil.rmtree, tmp, True)
+    for attempt in range(3):
+        keeper = Program(b'tamberlin x C:\\*.* "Desktop keeper"', tmp, tmp)
+        try:
+            keeper.window(ere('Desktop keeper'))
+        except AssertionError:
+            keeper.__exit__(None, None, None)
+            if attempt == 2:
+                raise
+            continue
+        unittest.addModuleCleanup(keeper.__exit__, None, None, None)
+        break
+
+
+def ere(text):
+    """An xdotool name pattern that matches exactly this text."""
+    return '^' + re.sub(r'([.^$*+?()\[\]{}|\\])', r'\\\1', text) + '$'
+
+
+class Program:
+    """tamberlin with a raw command line, running while the test drives its
+    dialog; on leaving, whatever still runs is killed, so a failed case
+    cannot leave a dialog open behind it."""
+
+    def __init__(self, cmdline: bytes, tmp: str, cwd: str):
+        cmdfile = os.path.join(tmp, 'cmdline')
+        with open(cmdfile, 'wb') as f:
+            f.write(cmdline)
+        argv = ['wine', os.environ['TAMBERLIN_LAUNCH'], winrun.winpath(os.environ['TAMBERLIN_EXE']),
+                winrun.winpath(cmdfile)]
+        self.proc = subprocess.Popen(argv, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                                     stderr=subprocess.PIPE, env=ENV, cwd=cwd, start_new_session=True)
+        self.pool = concurrent.futures.ThreadPoolExecutor(1)
+        self.streams = self.pool.submit(winrun._collect, self.proc)
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exc):
+        if self.proc.poll() is None:
+            try:
+                os.killpg(self.proc.pid, signal.SIGKILL)
+            except ProcessLookupError:
+                pass
+        self.pool.shutdown(wait=True)
+        return False
+
+    def wait_for(self, what, found):
+        deadline = time.monotonic() + WINDOW_DEADLINE
+        while True:
+            value = found()
+            if value:
+                return value
+            if self.proc.poll() is not None:
+                out, err, status = self.result()
+                raise AssertionError('the program ended while waiting for %s: %r'
+                                     % (what, (out, err, status)))
+            if time.monotonic() > deadline:
+                raise AssertionError('no %s after %d s' % (what, WINDOW_DEADLINE))
+            time.sleep(0.05)
+
+    def window(self, pattern):
+        """The one visible window whose name matches, once it shows."""
+        ids = self.wait_for('window named %s' % pattern,
+                            lambda: xdo('search', '--onlyvisible', '--name', pattern, check=False).split())
+        if len(ids) != 1:
+            raise AssertionError('%d windows named %s' % (len(ids), pattern))
+        return ids[0]
+
+    def drive(self, wid, *steps):
+        """Gives the window the keyboard, then types or presses keys: a step
+        is ('type', text) or ('key', name, ...)."""
+        xdo('windowfocus', '--sync', wid)
+        for step in steps:
+            if step[0] == 'type':
+                xdo('type', '--delay', '20', step[1])
+            else:
+                xdo('key', *step[1:])
+
+    def result(self):
+        out, err = self.streams.result(timeout=winrun.TIMEOUT + 30)
+        return out, WINE_NOTICE.sub(b'', err), self.proc.returncode
+
+
+PICK_NAMES = ['0 first.dat', 'a.txt', 'b.txt', 'c.log', 'z last.dat']
+
+
+class RealDialog(unittest.TestCase):
+    def setUp(self):
+        # A blank in the folder name: it must survive into the quoted line.
+        self.tmp = tempfile.mkdtemp(prefix='tamberlin dialog ')
+        self.addCleanup(shutil.rmtree, self.tmp, True)
+        self.folder = os.path.join(self.tmp, 'my docs')
+        os.mkdir(self.folder)
+        for name in PICK_NAMES:
+            with open(os.path.join(self.folder, name), 'w') as f:
+                f.write(name)
+        self.wfolder = winrun.winpath(self.folder).encode()
+
+    def program(self, cmdline, cwd=None):
+        return Program(cmdline, self.tmp, cwd or self.tmp)
+
+    def line(self, *names):
+        """What the program writes for names in the folder after "set f="."""
+        return b'set f=' + b' '.join(b'"' + self.wfolder + b'\\' + n.encode() + b'"' for n in names) + b'\r\n'
+
+    def test_picks(self):
+        listed = ('key', 'shift+Tab', 'Home')  # into the file list, on its first entry
+        cases = [
+            ('typed name', 'Pick typed', b'', None,
+             [('type', 'a.txt'), ('key', 'Return')], ['a.txt']),
+            ('two typed names', 'Pick two', b'/multiselect', None,
+             [('type', '"a.txt" "c.log"'), ('key', 'Return')], ['a.txt', 'c.log']),
+            ('one name under /multiselect', 'Pick one of many', b'/multiselect', None,
+             [('type', 'b.txt'), ('key', 'Return')], ['b.txt']),
+            ('new name', 'Pick new', b'/maynotexist', None,
+             [('type', 'new file.txt'), ('key', 'Return')], ['new file.txt']),
+            ('initial name', 'Pick initial', b'c.log', None,
+             [('key', 'Return')], ['c.log']),
+            # Everything the list shows, selected from its first entry to its
+            # last: exactly the files that match one of the two patterns.
+            ('list under the filter', 'Pick listed', b'/multiselect', None,
+             [listed, ('key', 'shift+End', 'Return')], ['a.txt', 'b.txt', 'c.log']),
+            ('last listed', 'Pick last', b'', None,
+             [listed, ('key', 'End', 'Return')], ['c.log']),
+            # A relative path starts in the current folder.
+            ('relative path', 'Pick relative', b'', b'*.log',
+             [listed, ('key', 'Return')], ['c.log']),
+        ]
+        for label, title, extra, path, steps, names in cases:
+            with self.subTest(label):
+                path = path or self.wfolder + b'\\*.txt;*.log'
+                cmdline = b'tamberlin "set f=" "%s" "%s" %s' % (path, title.encode(), extra)
+                with self.program(cmdline, cwd=self.folder) as p:
+                    p.drive(p.window(ere(title)), *steps)
+                    self.assertEqual(p.result(), (self.line(*names), b'', 0))
+
+    def test_escape_cancels_without_output(self):
+        cmdline = b'tamberlin "set f=" "%s\\*.*" "Cancel me"' % self.wfolder
+        with self.program(cmdline) as p:
+            p.drive(p.window(ere('Cancel me')), ('key', 'Escape'))
+            self.assertEqual(p.result(), (b'', b'', 1))
+
+    def test_window_title(self):
+        cases = [
+            (b'"Pick a file"', ere('Pick a file'), 'Pick a file'),
+            (b'"Report (v1.0) [draft]? $5 + tax"', ere('Report (v1.0) [draft]? $5 + tax'),
+             'Report (v1.0) [draft]? $5 + tax'),
+            # An ANSI title: the pattern leaves room for the e-acute's two
+            # UTF-8 bytes, the comparison checks the character.
+            (b'"Caf\xe9 menu"', '^Caf.{1,2} menu$', 'Caf\u00e9 menu'),
+            # Without a title the dialog shows its own.
+            (b'', '^Open$', 'Open'),
+        ]
+        for title, pattern, shown in cases:
+            with self.subTest(shown):
+                with self.program(b'tamberlin x "%s\\*.*" %s' % (self.wfolder, title)) as p:
+                    wid = p.window(pattern)
+                    self.assertEqual(xdo('getwindowname', wid).rstrip('\n'), shown)
+                    p.drive(wid, ('key', 'Escape'))
+                    self.assertEqual(p.result(), (b'', b'', 1))
+
+    def test_missing_name_is_refused_without_maynotexist(self):
+        cmdline = b'tamberlin x "%s\\*.txt" "Must exist"' % self.wfolder
+        with self.program(cmdline) as p:
+            dialog = p.window(ere('Must exist'))
+            p.drive(dialog, ('type', 'missing.txt'), ('key', 'Return'))
+            # The refusal is a message box owned by the dialog's process.
+            pid = xdo('getwindowpid', dialog).strip()
+
+            def others():
+                return [w for w in xdo('search', '--onlyvisible', '--pid', pid, check=False).split()
+                        if w != dialog]
+            box = p.wait_for('message box', others)
+            self.assertEqual(len(box), 1)
+            p.drive(box[0], ('key', 'Return'))
+            p.wait_for('message box to close', lambda: not others())
+            self.assertIsNone(p.proc.poll(), 'the dialog must stay open')
+            p.drive(dialog, ('key', 'Escape'))
+            self.assertEqual(p.result(), (b'', b'', 1))
+
+
+if __name__ == '__main__':
+    unittest.main()
