@@ -220,6 +220,10 @@ class RealDialog(unittest.TestCase):
              [('type', '"a.txt" "c.log"'), ('key', 'Return')], ['a.txt', 'c.log']),
             ('one name under /multiselect', 'Pick one of many', b'/multiselect', None,
              [('type', 'b.txt'), ('key', 'Return')], ['b.txt']),
+            # The name box starts with a longer name; what is left of it
+            # behind the picked name must not read as a second file.
+            ('one name over a longer initial one', 'Pick over', b'a-much-longer-initial-name.txt /multiselect', None,
+             [('key', 'ctrl+a'), ('type', 'b.txt'), ('key', 'Return')], ['b.txt']),
             ('new name', 'Pick new', b'/maynotexist', None,
              [('type', 'new file.txt'), ('key', 'Return')], ['new file.txt']),
             ('initial name', 'Pick initial', b'c.log', None,
