@@ -99,11 +99,22 @@ def setUpModule():
     # pipes of a program under test.
     tool(['wine', 'cmd', '/c', 'exit'], env)
 
-    # Wine ends its desktop process a moment after the last window closes,
-    # and the next program starts it again; under load that restart now and
-    # then fails to load the display driver, and the dialog then fails the
-    # way a cancel does. A dialog kept open for the whole module keeps the
-    # desktop up.
+    unittest.addModuleCleanup(stop_keeper)
+    keep_desktop()
+
+
+# Wine ends its desktop process a moment after the last window closes, and
+# the next program starts it again; under load that restart now and then
+# fails to load the display driver, and the dialog then fails the way a
+# cancel does. A dialog kept open behind the tests keeps the desktop up; it
+# is started afresh should anything have ended it.
+KEEPER = []
+
+
+def keep_desktop():
+    if KEEPER and KEEPER[0].proc.poll() is None:
+        return
+    stop_keeper()
     tmp = tempfile.mkdtemp(prefix='tamberlin-keeper-')
     unittest.addModuleCleanup(shutil.rmtree, tmp, True)
     for attempt in range(3):
@@ -115,8 +126,13 @@ def setUpModule():
             if attempt == 2:
                 raise
             continue
-        unittest.addModuleCleanup(keeper.__exit__, None, None, None)
-        break
+        KEEPER.append(keeper)
+        return
+
+
+def stop_keeper():
+    while KEEPER:
+        KEEPER.pop().__exit__(None, None, None)
 
 
 def ere(text):
@@ -205,6 +221,7 @@ class RealDialog(unittest.TestCase):
         self.wfolder = winrun.winpath(self.folder).encode()
 
     def program(self, cmdline, cwd=None):
+        keep_desktop()
         return Program(cmdline, self.tmp, cwd or self.tmp)
 
     def line(self, *names):
