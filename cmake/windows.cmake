@@ -18,11 +18,9 @@ set_source_files_properties(res/tamberlin.rc PROPERTIES
 
 add_executable(tamberlin
     ${CORE_SOURCES}
-    src/app/entry.cpp
-    src/app/memory_win32.cpp
-    src/app/platform_win32.cpp
-    src/console/console.cpp
-    src/dialog/dialog.cpp
+    src/win32/os_win32.cpp
+    src/win32/entry.cpp
+    src/win32/memory.cpp
     res/tamberlin.rc)
 add_dependencies(tamberlin icon)
 target_include_directories(tamberlin PRIVATE src)
@@ -43,17 +41,12 @@ endif()
 
 # --- Test-only Windows programs ---------------------------------------------
 
-add_executable(unit_tests_win
-    ${UNIT_TESTS}
-    tests/paths/resolve_wine_test.cpp
-    tests/dialog/request_wine_test.cpp
-    tests/support/support.cpp
-    src/app/platform_win32.cpp
-    src/console/console.cpp
-    src/dialog/dialog.cpp)
-target_include_directories(unit_tests_win PRIVATE tests src)
-target_link_libraries(unit_tests_win PRIVATE core_for_tests GTest::gtest_main comdlg32)
-target_link_options(unit_tests_win PRIVATE -static)
+# The seam's contract against the Win32 binding: the same tables that the
+# host runs against the fake.
+add_executable(binding_tests ${BINDING_TESTS} src/win32/os_win32.cpp)
+target_include_directories(binding_tests PRIVATE tests src)
+target_link_libraries(binding_tests PRIVATE GTest::gtest_main comdlg32)
+target_link_options(binding_tests PRIVATE -static)
 
 add_executable(launch tests/tools/launch.c)
 target_link_options(launch PRIVATE -static)
@@ -89,8 +82,8 @@ function(wine_test name)
     set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED wine ENVIRONMENT "${WINE_ENV}")
 endfunction()
 
-wine_test(unit_tests_wine wine $<TARGET_FILE:unit_tests_win>)
-add_test(NAME binary COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/tests/app/check_binary.py $<TARGET_FILE:tamberlin>)
+wine_test(binding_tests wine $<TARGET_FILE:binding_tests>)
+add_test(NAME binary COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/tests/win32/check_binary.py $<TARGET_FILE:tamberlin>)
 add_test(NAME resources COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/tests/res/check_resources.py $<TARGET_FILE:tamberlin>)
 
 file(GLOB E2E_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/*/e2e_*.py)

@@ -1,5 +1,5 @@
 #include "app/help.h"
-#include "app/text.h"
+#include "base/text.h"
 
 // The typo "returnd" and the blanks at the end of two lines are part of the
 // text that callers have seen for years; keep them.

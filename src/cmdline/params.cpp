@@ -1,17 +1,17 @@
 #include "cmdline/params.h"
-#include "app/text.h"
+#include "base/text.h"
+#include "os/os.h"
 
-void StartParamReader(ParamReader& reader, const char* (*commandLine)())
+void StartParamReader(ParamReader& reader)
 {
     reader.Cursor = 0;
-    reader.CommandLine = commandLine;
 }
 
 char* NextParam(ParamReader& reader, Arena& arena)
 {
     // The line is scanned from its start every time; nothing of an earlier
     // call is kept but the cursor.
-    const char* at = reader.CommandLine();
+    const char* at = OsCommandLine();
     if (!at) {
         at = "";
     }

@@ -1,16 +1,16 @@
 #pragma once
-#include "app/arena.h"
+#include "base/arena.h"
 
 // Hands out the command line's parameters from left to right. The blank is
 // the only separator, a double quote groups, nothing escapes, and the first
-// token (the program's name) is skipped.
+// token (the program's name) is skipped. The line is asked of the system
+// afresh on every call.
 struct ParamReader {
-    int Cursor;                     // number of the next parameter to hand out
-    const char* (*CommandLine)();   // asked afresh on every call
+    int Cursor;  // number of the next parameter to hand out
 };
 
-// Sets the cursor to the first parameter; `commandLine` gives the raw line.
-void StartParamReader(ParamReader& reader, const char* (*commandLine)());
+// Sets the cursor to the first parameter.
+void StartParamReader(ParamReader& reader);
 
 // The parameter at the cursor as a new text, without its enclosing quotes,
 // and moves the cursor on. Past the last parameter it returns "" and leaves

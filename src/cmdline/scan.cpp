@@ -1,6 +1,6 @@
 #include "cmdline/scan.h"
-#include "app/platform.h"
-#include "app/text.h"
+#include "os/os.h"
+#include "base/text.h"
 #include "paths/paths.h"
 
 namespace {
@@ -52,7 +52,7 @@ const char* Scan(DialogSettings& settings, ParamReader& reader, Arena& arena)
     for (char* param; !IsEmpty(param = NextParam(reader, arena));) {
         if (param[0] == '/') {
             char* lowered = CopyText(arena, param, Length(param));
-            PlatformLower(lowered);
+            OsLower(lowered);
             const Option* option = FindOption(lowered);
             if (!option) {
                 return Concat(arena, "Invalid option: ", param);

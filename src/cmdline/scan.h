@@ -1,6 +1,6 @@
 #pragma once
-#include "app/arena.h"
-#include "app/settings.h"
+#include "base/arena.h"
+#include "base/settings.h"
 #include "cmdline/params.h"
 
 // Reads every parameter after CommandString into `settings`: the path and

@@ -1,50 +1,49 @@
-#include <windows.h>
 #include "console/console.h"
-#include "app/text.h"
+#include "base/text.h"
+#include "os/os.h"
 
 namespace {
 
 struct ConsoleStreams {
-    HANDLE Input;   // taken for completeness; nothing reads standard input
-    HANDLE Output;
-    HANDLE Error;
+    void* Input;  // taken for completeness; nothing reads standard input
+    void* Output;
+    void* Error;
 };
 
 ConsoleStreams Streams;
 
-// Runs on a thread of the system's. Returning FALSE hands every event
-// (Ctrl+C, Ctrl+Break, closing the window) to the default handling, which
-// ends the process; nothing of the main thread's memory is touched here,
-// since the dialog may still be using it.
-BOOL WINAPI ControlHandler(DWORD)
-{
-    return FALSE;
-}
-
 }  // namespace
+
+bool ControlHandler(uint32_t)
+{
+    // Runs on a thread of the system's. Handing every event (Ctrl+C,
+    // Ctrl+Break, closing the window) on to the default handling ends the
+    // process; nothing of the main thread's memory is touched here, since
+    // the dialog may still be using it.
+    return false;
+}
 
 void StartConsoleStreams()
 {
-    Streams.Input = GetStdHandle(STD_INPUT_HANDLE);
-    Streams.Output = GetStdHandle(STD_OUTPUT_HANDLE);
-    Streams.Error = GetStdHandle(STD_ERROR_HANDLE);
-    SetConsoleCtrlHandler(ControlHandler, TRUE);
+    Streams.Input = OsStdHandle(OsStdInput);
+    Streams.Output = OsStdHandle(OsStdOutput);
+    Streams.Error = OsStdHandle(OsStdError);
+    OsSetControlHandler(ControlHandler);
 }
 
-// WriteConsoleA fails on anything that is not a console (a file, a pipe),
-// and then WriteFile carries the same bytes. The choice is made on every
-// call; the written counts are not looked at, since nothing can be done about
-// a short write. The count pointer must not be null for WriteFile on Windows 7.
+// A console write fails on anything that is not a console (a file, a pipe),
+// and then a file write carries the same bytes. The choice is made on every
+// call; nothing can be done about a short or failed write, so neither is
+// looked at.
 
 void WriteOut(const char* text)
 {
     if (!text) {
         return;
     }
-    DWORD length = (DWORD)Length(text);
-    DWORD written;
-    if (!WriteConsoleA(Streams.Output, text, length, &written, nullptr)) {
-        WriteFile(Streams.Output, text, length, &written, nullptr);
+    uint32_t length = (uint32_t)Length(text);
+    if (!OsWriteConsole(Streams.Output, text, length)) {
+        OsWriteFile(Streams.Output, text, length);
     }
 }
 
@@ -53,12 +52,12 @@ void WriteErrLine(const char* text)
     if (!text) {
         text = "";
     }
-    DWORD length = (DWORD)Length(text);
-    DWORD written;
-    if (WriteConsoleA(Streams.Error, text, length, &written, nullptr)) {
-        WriteConsoleA(Streams.Error, "\n", 1, &written, nullptr);
+    uint32_t length = (uint32_t)Length(text);
+    // The LF goes through whichever function took the text, as its own write.
+    if (OsWriteConsole(Streams.Error, text, length)) {
+        OsWriteConsole(Streams.Error, "\n", 1);
     } else {
-        WriteFile(Streams.Error, text, length, &written, nullptr);
-        WriteFile(Streams.Error, "\n", 1, &written, nullptr);
+        OsWriteFile(Streams.Error, text, length);
+        OsWriteFile(Streams.Error, "\n", 1);
     }
 }

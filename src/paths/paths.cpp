@@ -1,10 +1,10 @@
 #include "paths/paths.h"
-#include "app/platform.h"
-#include "app/text.h"
+#include "os/os.h"
+#include "base/text.h"
 
 namespace {
 
-constexpr unsigned long ResolveBufferSize = 260;  // MAX_PATH, the NUL included
+constexpr uint32_t ResolveBufferSize = 260;  // MAX_PATH, the NUL included
 
 bool IsSeparator(char c)
 {
@@ -19,7 +19,7 @@ char* ResolveFullPath(const char* text, Arena& arena)
         return CopyText(arena, "", 0);
     }
     char* buffer = New<char>(arena, ResolveBufferSize);
-    unsigned long length = PlatformFullPathName(text, ResolveBufferSize, buffer);
+    uint32_t length = OsFullPathName(text, ResolveBufferSize, buffer);
     // Windows reports a path that does not fit with the size it needs, Wine
     // with 0: both leave the text as given.
     if (length >= 1 && length < ResolveBufferSize) {

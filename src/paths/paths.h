@@ -1,5 +1,5 @@
 #pragma once
-#include "app/arena.h"
+#include "base/arena.h"
 
 // The absolute form of `text` as the system gives it, against the current
 // directory. The system is asked at most once, never for an empty or absent

@@ -2,6 +2,7 @@
 #include <string>
 #include <vector>
 #include "cmdline/params.h"
+#include "support/fake_os.h"
 #include "support/support.h"
 
 namespace {
@@ -10,10 +11,10 @@ namespace {
 // call that leaves the cursor where it was.
 std::vector<std::string> ReadAll(const std::string& line, int* calls = nullptr)
 {
-    TestCommandLine = line;
+    Fake.CommandLine = line;
     TestArena arena;
     ParamReader reader;
-    StartParamReader(reader, TestCommandLineText);
+    StartParamReader(reader);
     std::vector<std::string> params;
     for (;;) {
         int before = reader.Cursor;
@@ -76,10 +77,10 @@ TEST(NextParam, SplitsCommandLinesByItsOwnRules)
 
 TEST(NextParam, StaysExhaustedAfterTheLastParameter)
 {
-    TestCommandLine = "prog a ";
+    Fake.CommandLine = "prog a ";
     TestArena arena;
     ParamReader reader;
-    StartParamReader(reader, TestCommandLineText);
+    StartParamReader(reader);
     EXPECT_STREQ(NextParam(reader, arena), "a");
     for (int i = 0; i < 5; i++) {
         EXPECT_STREQ(NextParam(reader, arena), "");
@@ -91,10 +92,10 @@ TEST(NextParam, AsksForTheCommandLineOnEveryCall)
 {
     TestArena arena;
     ParamReader reader;
-    StartParamReader(reader, TestCommandLineText);
-    TestCommandLine = "prog first x";
+    StartParamReader(reader);
+    Fake.CommandLine = "prog first x";
     EXPECT_STREQ(NextParam(reader, arena), "first");
-    TestCommandLine = "prog y second";
+    Fake.CommandLine = "prog y second";
     EXPECT_STREQ(NextParam(reader, arena), "second");
 }
 
@@ -102,10 +103,10 @@ TEST(NextParam, ReturnsCopiesThatOutliveTheLine)
 {
     TestArena arena;
     ParamReader reader;
-    StartParamReader(reader, TestCommandLineText);
-    TestCommandLine = "prog \"one two\"";
+    StartParamReader(reader);
+    Fake.CommandLine = "prog \"one two\"";
     char* param = NextParam(reader, arena);
-    TestCommandLine.assign(TestCommandLine.size(), 'z');
+    Fake.CommandLine.assign(Fake.CommandLine.size(), 'z');
     EXPECT_STREQ(param, "one two");
 }
 

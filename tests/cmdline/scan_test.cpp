@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <string>
 #include "cmdline/scan.h"
+#include "support/fake_os.h"
 #include "support/support.h"
 
 namespace {
@@ -17,9 +18,9 @@ struct ScanRun {
 // Scans `params` as they would follow the program's name and CommandString.
 ScanRun RunScan(const std::string& params, TestArena& arena)
 {
-    TestCommandLine = "prog cmd " + params;
+    Fake.CommandLine = "prog cmd " + params;
     ParamReader reader;
-    StartParamReader(reader, TestCommandLineText);
+    StartParamReader(reader);
     DialogSettings settings = {};
     settings.CommandString = NextParam(reader, arena);
     const char* message = Scan(settings, reader, arena);

@@ -3,26 +3,43 @@
 #include <cstdlib>
 #include <cstring>
 
-TestArena::TestArena(ptrdiff_t size) : memory(static_cast<char*>(std::malloc(size)))
-{
-    std::memset(memory, 0xA5, size);
-    arena = Arena{memory, memory + size};
-}
+namespace {
 
-TestArena::~TestArena()
-{
-    std::free(memory);
-}
-
-std::string TestCommandLine;
-
-const char* TestCommandLineText()
-{
-    return TestCommandLine.c_str();
-}
-
-[[noreturn]] void OutOfMemory()
+void Exhausted()
 {
     std::fputs("arena exhausted\n", stderr);
     std::abort();
 }
+
+}  // namespace
+
+TestArena::TestArena(ptrdiff_t size) : memory(static_cast<char*>(std::malloc(size)))
+{
+    std::memset(memory, 0xA5, size);
+    arena = Arena{memory, memory + size, Exhausted};
+    ArenaPoison(memory, size);
+}
+
+TestArena::~TestArena()
+{
+    ArenaUnpoison(memory, arena.End - memory);
+    std::free(memory);
+}
+
+// Every test starts with a fresh fake Windows, whatever the one before it
+// set up.
+#include <gtest/gtest.h>
+#include "support/fake_os.h"
+
+namespace {
+
+class FreshFake : public testing::EmptyTestEventListener {
+    void OnTestStart(const testing::TestInfo&) override { ResetFake(); }
+};
+
+const bool Registered = [] {
+    testing::UnitTest::GetInstance()->listeners().Append(new FreshFake);
+    return true;
+}();
+
+}  // namespace

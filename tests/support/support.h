@@ -1,10 +1,11 @@
 #pragma once
 #include <stddef.h>
 #include <string>
-#include "app/arena.h"
+#include "base/arena.h"
 
 // A fresh arena per test, filled with a marker so that tests can tell what
-// was written from what was left alone.
+// was written from what was left alone. Running out fails the test process
+// at once: a unit test that needs more memory than it asked for is wrong.
 class TestArena {
 public:
     explicit TestArena(ptrdiff_t size = 1 << 20);
@@ -17,10 +18,6 @@ public:
 private:
     char* memory;
 };
-
-// The command line that a test's ParamReader sees.
-extern std::string TestCommandLine;
-const char* TestCommandLineText();
 
 // Bytes as a std::string, NULs included, for exact comparisons.
 inline std::string Bytes(const char* text, size_t length) { return std::string(text, length); }

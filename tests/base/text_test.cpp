@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 #include <string>
-#include "app/help.h"
-#include "app/text.h"
+#include "base/text.h"
 #include "support/support.h"
 
 namespace {
@@ -40,23 +39,8 @@ TEST(TextBuilder, BuildsInPlaceAndHandsOverTheBytes)
     char* next = New<char>(arena, 1);
     EXPECT_EQ(Bytes(text, 5), std::string("abc\0d", 5));
     EXPECT_EQ(text[5], 0);
-    EXPECT_EQ(next, text + 6);
+    EXPECT_EQ(next, text + 6 + ArenaRedZone);
     EXPECT_STREQ(Concat(arena, "x", nullptr), "x");
-}
-
-TEST(Help, AnswersOnlyAnEmptyTextOrSlashQuestion)
-{
-    struct {
-        const char* text;
-        bool help;
-    } cases[] = {
-        {nullptr, true}, {"", true}, {"/?", true}, {"-?", false}, {"/h", false},
-        {"/??", false}, {"/? ", false}, {" /?", false}, {"?", false},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.text ? c.text : "(absent)");
-        EXPECT_EQ(IsHelpRequest(c.text), c.help);
-    }
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-#include "app/text.h"
+#include "base/text.h"
 
 ptrdiff_t Length(const char* text)
 {
@@ -53,10 +53,11 @@ TextBuilder StartText(Arena& arena)
 void Append(TextBuilder& builder, const char* bytes, ptrdiff_t length)
 {
     // One byte is always kept back for the NUL that Finish writes.
-    if (length > builder.Memory->End - builder.Beg - builder.Len - 1) {
-        OutOfMemory();
+    if (length < 0 || length > builder.Memory->End - builder.Beg - builder.Len - 1 - ArenaRedZone) {
+        ArenaExhausted(*builder.Memory);
     }
     char* to = builder.Beg + builder.Len;
+    ArenaUnpoison(to, length + 1);
     for (ptrdiff_t i = 0; i < length; i++) {
         to[i] = bytes[i];
     }
@@ -70,10 +71,11 @@ void Append(TextBuilder& builder, const char* text)
 
 char* Finish(TextBuilder& builder)
 {
-    if (builder.Memory->End - builder.Beg - builder.Len < 1) {
-        OutOfMemory();
+    if (builder.Memory->End - builder.Beg - builder.Len - 1 - ArenaRedZone < 0) {
+        ArenaExhausted(*builder.Memory);
     }
+    ArenaUnpoison(builder.Beg + builder.Len, 1);
     builder.Beg[builder.Len] = 0;
-    builder.Memory->Beg = builder.Beg + builder.Len + 1;
+    builder.Memory->Beg = builder.Beg + builder.Len + 1 + ArenaRedZone;
     return builder.Beg;
 }

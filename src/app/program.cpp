@@ -1,66 +1,70 @@
-#include <windows.h>
-#include "app/arena.h"
+#include "app/program.h"
 #include "app/help.h"
-#include "app/platform.h"
-#include "app/settings.h"
+#include "base/arena.h"
+#include "base/settings.h"
 #include "cmdline/params.h"
 #include "cmdline/scan.h"
 #include "console/console.h"
-#include "dialog/dialog.h"
+#include "dialog/output.h"
+#include "dialog/request.h"
+#include "os/os.h"
 
 namespace {
 
 // Enough for the largest output line a 20480-character selection can make
 // (every name repeats its directory), with room to spare; committed pages
 // cost nothing until touched.
-constexpr SIZE_T ArenaSize = 64 << 20;
+constexpr ptrdiff_t ArenaSize = 64 << 20;
 
+// The run's one record and its memory: plain data, reached from the exit
+// path when memory runs out deep inside a stage.
 DialogSettings Settings;
-void* Memory;
+OsMemory Memory;
 
 [[noreturn]] void ExitWith(int32_t status)
 {
-    if (Memory) {
-        VirtualFree(Memory, 0, MEM_RELEASE);
-    }
-    ExitProcess((UINT)status);
+    OsReleaseMemory(Memory);
+    Memory = OsMemory{};
+    OsExit(status);
 }
 
-// The console window owns the dialog so that it stays in front of it. The
-// first window with the console's title is taken: good enough, and a wrong
-// owner does no harm beyond the dialog's placement.
-HWND FindOwnerWindow()
-{
-    constexpr DWORD TitleSize = 300;
-    // One byte past what the call may fill keeps the text terminated even if
-    // a long title comes back cut without its NUL.
-    char title[TitleSize + 1];
-    for (DWORD i = 0; i < TitleSize; i++) {
-        title[i] = ' ';
-    }
-    title[TitleSize] = 0;
-    if (!GetConsoleTitleA(title, TitleSize)) {
-        return nullptr;
-    }
-    return FindWindowA(nullptr, title);
-}
-
-}  // namespace
-
-[[noreturn]] void OutOfMemory()
+void OutOfMemory()
 {
     // No message and no status of its own; but a choice that could not be
     // written must not look like success.
     ExitWith(Settings.ExitCode == StatusChosen ? StatusCancelled : Settings.ExitCode);
 }
 
-extern "C" [[noreturn]] void __stdcall Entry()
+// The console window owns the dialog so that it stays in front of it. The
+// first window with the console's title is taken: good enough, and a wrong
+// owner does no harm beyond the dialog's placement.
+void* FindOwnerWindow()
 {
-    Memory = VirtualAlloc(nullptr, ArenaSize, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
-    Arena arena = {(char*)Memory, Memory ? (char*)Memory + ArenaSize : nullptr};
+    constexpr uint32_t TitleSize = 300;
+    // One byte past what the call may fill keeps the text terminated even if
+    // a long title comes back cut without its NUL.
+    char title[TitleSize + 1];
+    for (uint32_t i = 0; i < TitleSize; i++) {
+        title[i] = ' ';
+    }
+    title[TitleSize] = 0;
+    if (!OsConsoleTitle(title, TitleSize)) {
+        return nullptr;
+    }
+    return OsFindWindow(title);
+}
+
+}  // namespace
+
+void RunProgram()
+{
+    Settings = DialogSettings{};
+    Memory = OsTakeMemory(ArenaSize);
+    Arena arena = {Memory.Base, Memory.Base + Memory.Size, OutOfMemory};
+    ArenaPoison(arena.Beg, arena.End - arena.Beg);
 
     ParamReader reader;
-    StartParamReader(reader, PlatformCommandLine);
+    StartParamReader(reader);
     StartConsoleStreams();
     Settings.ExitCode = StatusBadCall;
     Settings.OwnerWindow = FindOwnerWindow();
@@ -75,7 +79,7 @@ extern "C" [[noreturn]] void __stdcall Entry()
         ExitWith(StatusBadCall);
     }
     if (const char* selection = ShowDialog(Settings, arena)) {
-        WriteSelection(selection, Settings, arena);
+        WriteSelection(selection, SelectionBufferSize, Settings, arena);
     }
     ExitWith(Settings.ExitCode);
 }

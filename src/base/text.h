@@ -1,6 +1,6 @@
 #pragma once
 #include <stddef.h>
-#include "app/arena.h"
+#include "base/arena.h"
 
 // Texts are NUL-terminated 8-bit strings in the ANSI code page, compared
 // byte for byte. A null pointer is an absent text and counts as empty.

@@ -1,0 +1,79 @@
+#pragma once
+#include <stddef.h>
+#include <stdint.h>
+
+// Every call that the program makes into the system, and nothing else. The
+// executable binds these to Win32 (src/win32); the host tests bind them to a
+// fake Windows. Handles and windows are opaque pointers here, texts are the
+// program's own 8-bit texts, and no Windows type leaks past this header.
+
+// GetCommandLineA: the raw command line of the process, the program's name
+// first, exactly as the process was started.
+const char* OsCommandLine();
+
+// GetFullPathNameA: writes the full path of `text` into `buffer` of `size`
+// bytes. Returns the path's length without the NUL when it fits, the size
+// that it would need (NUL included, so more than `size`) when it does not,
+// and 0 when the call fails.
+uint32_t OsFullPathName(const char* text, uint32_t size, char* buffer);
+
+// CharLowerA on a whole text, in place: the ANSI code page's lowercase
+// mapping.
+void OsLower(char* text);
+
+// GetConsoleTitleA: copies the console's title into `buffer` of `size`
+// bytes. Returns 0 when there is no title to read; otherwise non-zero.
+uint32_t OsConsoleTitle(char* buffer, uint32_t size);
+
+// FindWindowA with no class: the first top-level window with this title,
+// or null.
+void* OsFindWindow(const char* title);
+
+// GetStdHandle for STD_INPUT_HANDLE, STD_OUTPUT_HANDLE or STD_ERROR_HANDLE.
+// May be null or invalid when the parent gave no such stream.
+enum OsStdStream : int32_t { OsStdInput = -10, OsStdOutput = -11, OsStdError = -12 };
+void* OsStdHandle(OsStdStream which);
+
+// WriteConsoleA: false when `handle` is not a console (or not a handle).
+bool OsWriteConsole(void* handle, const char* bytes, uint32_t length);
+
+// WriteFile, without overlapped I/O: false when the write fails.
+bool OsWriteFile(void* handle, const char* bytes, uint32_t length);
+
+// SetConsoleCtrlHandler(handler, TRUE). The system calls `handler` on a
+// thread of its own with the event's number; false hands the event on to
+// the default handling.
+void OsSetControlHandler(bool (*handler)(uint32_t event));
+
+// The file-open dialog's request: the fields of OPENFILENAMEA that the
+// program sets. Every other field of the system's record is zero.
+struct OsDialogRequest {
+    uint32_t StructSize;       // lStructSize
+    void* Owner;               // hwndOwner
+    const char* Filter;        // lpstrFilter: pairs of texts, then an empty one
+    uint32_t FilterIndex;      // nFilterIndex
+    char* File;                // lpstrFile: the initial name in, the selection out
+    uint32_t MaxFile;          // nMaxFile, in characters
+    const char* InitialDir;    // lpstrInitialDir
+    const char* Title;         // lpstrTitle: null for the dialog's own
+    uint32_t Flags;            // Flags: OFN_* bits
+};
+
+// GetOpenFileNameA: shows the dialog modally and returns true once the user
+// has confirmed a choice, which the dialog has then left in `File`. False
+// after a cancel, a close or a failure.
+bool OsOpenFileDialog(const OsDialogRequest& request);
+
+// Memory for the whole run: asks for `most` bytes, zero-filled. The system
+// may grant less, or nothing (a null `Base` and `Size` 0).
+struct OsMemory {
+    char* Base;
+    ptrdiff_t Size;
+};
+OsMemory OsTakeMemory(ptrdiff_t most);
+
+// Gives back what OsTakeMemory granted; nothing for a null `Base`.
+void OsReleaseMemory(OsMemory memory);
+
+// ExitProcess: ends the process with `status`.
+[[noreturn]] void OsExit(int32_t status);

@@ -1,0 +1,405 @@
+// The whole program, from a raw command line to the exact bytes on both
+// streams, the status and the dialog request, run against the fake Windows.
+#include <gtest/gtest.h>
+#include <optional>
+#include <string>
+#include "app/help.h"
+#include "support/fake_os.h"
+
+namespace {
+
+using namespace std::string_literals;
+
+const std::string Help =
+    "Quibo 1.5\r\n\r\n"
+    "Syntax:\r\n"
+    "    Tamberlin \"CommandString\" \"PathAndFilters\" [\"WindowTitle\"] [Options]\r\n"
+    "CommandString\r\n"
+    "    will be prepended to the returnd file name(s)\r\n"
+    "PathAndFilters \r\n"
+    "    initial path with one or more file pattern(s), separated by semicolon.\r\n"
+    "WindowTitle\r\n"
+    "    whatever you want to show in the title bar \r\n"
+    "Options\r\n"
+    "    /maynotexist /multiselect /noCRLF /noQuote\r\n"
+    "\n";
+
+constexpr uint32_t Hide = 0x4, MustExist = 0x1000, Multi = 0x200 | 0x80000;
+const std::optional<std::string> Cancel;
+
+struct Outcome {
+    std::string out;
+    std::string err;
+    int32_t status;
+    std::optional<SeenRequest> request;
+};
+
+// One run of the program; `setup` changes the fake Windows first.
+Outcome RunProgramWith(const std::string& cmdline, const std::optional<std::string>& answer,
+                   void (*setup)() = nullptr)
+{
+    ResetFake();
+    Fake.CommandLine = cmdline;
+    Fake.Answer = answer;
+    if (setup) {
+        setup();
+    }
+    int32_t status = RunFake();
+    EXPECT_LE(Fake.Requests.size(), 1u) << "the dialog is shown at most once";
+    EXPECT_TRUE(!Fake.MemoryTaken || Fake.MemoryReleased || Fake.MemoryLimit == 0)
+        << "every run gives its memory back";
+    std::optional<SeenRequest> request;
+    if (!Fake.Requests.empty()) {
+        request = Fake.Requests[0];
+    }
+    return Outcome{Written(OsStdOutput), Written(OsStdError), status, request};
+}
+
+TEST(Program, AnswersHelpWithoutShowingTheDialog)
+{
+    for (const char* cmdline : {"", "   ", "tamberlin", "tamberlin   ", "tamberlin /?",
+                                "\"C:\\Program Files\\t.exe\" /?", "tamberlin \"\" C:\\x\\*.* /multiselect",
+                                "tamberlin \"\" /bogus", "tamberlin \"/?\" /bogus", "tamberlin\t/x \"\""}) {
+        SCOPED_TRACE(cmdline);
+        Outcome run = RunProgramWith(cmdline, "C:\\a\0"s);
+        EXPECT_EQ(run.out, "");
+        EXPECT_EQ(run.err, Help);
+        EXPECT_EQ(run.status, 0);
+        EXPECT_FALSE(run.request) << "help must not show the dialog";
+        EXPECT_EQ(Fake.PathCalls, 0) << "help resolves no path";
+    }
+}
+
+TEST(Program, HelpIsOnlyAnEmptyTextOrSlashQuestion)
+{
+    struct {
+        const char* text;
+        bool help;
+    } cases[] = {
+        {nullptr, true}, {"", true}, {"/?", true}, {"-?", false}, {"/h", false},
+        {"/??", false}, {"/? ", false}, {" /?", false}, {"?", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text ? c.text : "(absent)");
+        EXPECT_EQ(IsHelpRequest(c.text), c.help);
+    }
+}
+
+struct OutcomeCase {
+    const char* label;
+    std::string cmdline;
+    std::optional<std::string> answer;
+    std::string out;
+    std::string err;
+    int32_t status;
+};
+
+const OutcomeCase OutcomeCases[] = {
+    // The output line.
+    {"single", "t type C:\\docs\\*.*", "C:\\docs\\a.txt\0"s, "type \"C:\\docs\\a.txt\"\r\n", "", 0},
+    {"/noquote", "t type C:\\docs\\*.* /noquote", "C:\\docs\\a.txt\0"s, "type C:\\docs\\a.txt\r\n", "", 0},
+    {"/NoQuotes", "t type C:\\docs\\*.* /NoQuotes", "C:\\docs\\a.txt\0"s, "type C:\\docs\\a.txt\r\n", "", 0},
+    {"/nocrlf", "t type C:\\docs\\*.* /nocrlf", "C:\\docs\\a.txt\0"s, "type \"C:\\docs\\a.txt\"", "", 0},
+    {"both", "t type C:\\docs\\*.* /nocrlf /noquote", "C:\\docs\\a.txt\0"s, "type C:\\docs\\a.txt", "", 0},
+    {"assignment", "t \"set f=\" C:\\docs\\*.*", "C:\\docs\\a.txt\0"s, "set f=\"C:\\docs\\a.txt\"\r\n", "", 0},
+    {"trailing blank", "t \"echo \" *.*", "C:\\a\0"s, "echo  \"C:\\a\"\r\n", "", 0},
+    {"near miss of help", "t /?? *.*", "C:\\a\0"s, "/?? \"C:\\a\"\r\n", "", 0},
+    {"multiple", "t type C:\\docs\\*.* /multiselect", "C:\\docs\0a.txt\0b.txt\0\0"s,
+     "type \"C:\\docs\\a.txt\" \"C:\\docs\\b.txt\"\r\n", "", 0},
+    {"drive root", "t type C:\\*.* /multiselect", "C:\\\0a.txt\0b.txt\0\0"s, "type \"C:\\a.txt\" \"C:\\b.txt\"\r\n",
+     "", 0},
+    {"one under /multiselect", "t type *.* /multiselect", "C:\\docs\\a.txt\0\0"s, "type \"C:\\docs\\a.txt\"\r\n", "",
+     0},
+    {"single ignores the rest", "t type *.*", "C:\\docs\\a.txt\0b.txt\0\0"s, "type \"C:\\docs\\a.txt\"\r\n", "", 0},
+    {"high bytes", "t \"set f=\" *.* /multiselect", "C:\\\xe9\xe8\0\x80 \xff.txt\0z\0\0"s,
+     "set f=\"C:\\\xe9\xe8\\\x80 \xff.txt\" \"C:\\\xe9\xe8\\z\"\r\n", "", 0},
+    // The initial name's tail stands behind the dialog's NULs; it is no name.
+    {"leftovers", "t type *.* T a-very-long-initial-name.txt", "C:\\a\0"s, "type \"C:\\a\"\r\n", "", 0},
+    {"leftovers, multiple", "t type *.* T a-very-long-initial-name.txt /multiselect", "C:\\a\0\0"s,
+     "type \"C:\\a\"\r\n", "", 0},
+    // The statuses.
+    {"cancelled", "t x C:\\*.*", Cancel, "", "", 1},
+    // Windows' dialog fails on a selection too long for its buffer.
+    {"too long for the dialog", "t x *.* /multiselect", std::string(20481, 'a'), "", "", 1},
+    {"invalid option", "t cmd C:\\x\\*.* /multiselect /noquote /Unknown", "C:\\a\0"s, "",
+     "Invalid option: /Unknown\n", 255},
+    {"help after the path is an option", "t cmd C:\\x\\*.* /?", "C:\\a\0"s, "", "Invalid option: /?\n", 255},
+    {"prefix of an option", "t cmd *.* /noquotesx", "C:\\a\0"s, "", "Invalid option: /noquotesx\n", 255},
+    {"quoted option", "t cmd *.* \"/quoted option\"", "C:\\a\0"s, "", "Invalid option: /quoted option\n", 255},
+    {"option echoed as given", "t cmd *.* /\xc9T\xe9", "C:\\a\0"s, "", "Invalid option: /\xc9T\xe9\n", 255},
+    {"option lowered by the code page", "t cmd *.* /MULTIS\xc9LECT", "C:\\a\0"s, "",
+     "Invalid option: /MULTIS\xc9LECT\n", 255},
+    {"invalid name", "t cmd C:\\x\\*.* Choose C:\\report.txt", "C:\\a\0"s, "",
+     "Invalid parameter: C:\\report.txt\n", 255},
+    {"name with a tab", "t cmd *.* Choose ok.txt \"a\tb\"", "C:\\a\0"s, "", "Invalid parameter: a\tb\n", 255},
+    {"first refusal wins", "t cmd *.* Choose /bad C:\\report.txt", "C:\\a\0"s, "", "Invalid option: /bad\n", 255},
+};
+
+TEST(Program, WritesTheLineOrTheMessageAndEndsWithItsStatus)
+{
+    for (const OutcomeCase& c : OutcomeCases) {
+        SCOPED_TRACE(c.label);
+        Outcome run = RunProgramWith(c.cmdline, c.answer);
+        EXPECT_EQ(run.out, c.out);
+        EXPECT_EQ(run.err, c.err);
+        EXPECT_EQ(run.status, c.status);
+        EXPECT_EQ(run.request.has_value(), c.status != 255) << "a refused call shows no dialog";
+    }
+}
+
+TEST(Program, WritesAFullMultipleSelection)
+{
+    // Close to the 20480 characters the dialog is allowed.
+    std::string folder = "C:\\some folder\\with a longer name";
+    std::string answer = folder + '\0';
+    std::string line = "for";
+    for (int i = 0; i < 1400; i++) {
+        std::string name = "file " + std::to_string(10000 + i).substr(1) + ".dat";
+        answer += name + '\0';
+        line += " \"" + folder + "\\" + name + "\"";
+    }
+    answer += '\0';
+    ASSERT_LT(answer.size(), 20480u);
+    Outcome run = RunProgramWith("t for *.* /multiselect", answer);
+    EXPECT_EQ(run.out, line + "\r\n");
+    EXPECT_EQ(run.status, 0);
+}
+
+struct RequestCase {
+    const char* label;
+    std::string params;
+    std::optional<std::string> dir;
+    std::string filter;
+    std::optional<std::string> title;
+    std::string file;
+    uint32_t flags;
+};
+
+const RequestCase RequestCases[] = {
+    {"options", "C:\\docs\\*.txt;*.log /MultiSelect /NOCRLF", "C:\\docs\\", "*.txt;*.log\0*.txt;*.log\0\0"s, {},
+     "", Hide | MustExist | Multi},
+    {"folder only", "C:\\docs\\ /maynotexist /multiselect", "C:\\docs\\", "\0"s, {}, "", Hide | Multi},
+    {"title and names", "C:\\x\\*.* Choose a.txt b.txt", "C:\\x\\", "*.*\0*.*\0\0"s, "Choose", "b.txt",
+     Hide | MustExist},
+    {"quoted", "\"C:\\My Docs\\*.t x t\" \"Pick one\" \"my name.txt\"", "C:\\My Docs\\", "*.t x t\0*.t x t\0\0"s,
+     "Pick one", "my name.txt", Hide | MustExist},
+    {"share", "\\\\server\\share\\*.csv", "\\\\server\\share\\", "*.csv\0*.csv\0\0"s, {}, "", Hide | MustExist},
+    {"empty ends the walk", "C:\\x\\*.* \"\" /multiselect Title", "C:\\x\\", "*.*\0*.*\0\0"s, {}, "",
+     Hide | MustExist},
+    {"empty path", "\"\" Title /multiselect", "", "*.*\0*.*\0\0"s, "Title", "", Hide | MustExist | Multi},
+    {"no path", "", "", "*.*\0*.*\0\0"s, {}, "", Hide | MustExist},
+    {"high bytes", "C:\\x\\*.* T \xe9t\xe9.txt", "C:\\x\\", "*.*\0*.*\0\0"s, "T", "\xe9t\xe9.txt",
+     Hide | MustExist},
+    {"slashed path", "/multiselect", "C:\\", "multiselect\0multiselect\0\0"s, {}, "", Hide | MustExist},
+    // Resolved against the current directory C:\work.
+    {"relative", "*.txt;*.doc", "C:\\work\\", "*.txt;*.doc\0*.txt;*.doc\0\0"s, {}, "", Hide | MustExist},
+    {"relative folder", "sub/dir/../*.txt", "C:\\work\\sub\\", "*.txt\0*.txt\0\0"s, {}, "", Hide | MustExist},
+    {"drive alone", "C:", "C:\\", "work\0work\0\0"s, {}, "", Hide | MustExist},
+};
+
+TEST(Program, AsksTheDialogForWhatTheParametersSay)
+{
+    for (const RequestCase& c : RequestCases) {
+        SCOPED_TRACE(c.label);
+        Outcome run = RunProgramWith("t cmd " + c.params, Cancel);
+        ASSERT_TRUE(run.request);
+        const SeenRequest& q = *run.request;
+        EXPECT_EQ(q.StructSize, 76u);
+        EXPECT_EQ(q.FilterIndex, 1u);
+        EXPECT_EQ(q.MaxFile, 20480u);
+        EXPECT_EQ(q.InitialDir, c.dir) << "an empty folder goes as a text, not as null";
+        EXPECT_EQ(q.Filter, c.filter);
+        EXPECT_EQ(q.Title, c.title);
+        EXPECT_EQ(q.File, c.file);
+        EXPECT_EQ(q.Flags, c.flags);
+        EXPECT_EQ(run.status, 1);
+    }
+}
+
+TEST(Program, HandsALongPatternListToTheDialogWhole)
+{
+    std::string patterns;
+    for (int i = 0; i < 100; i++) {
+        patterns += (i ? ";*.e" : "*.e") + std::to_string(1000 + i).substr(1);
+    }
+    ASSERT_GT(patterns.size(), 510u);
+    // Too long to resolve (its full path would pass 259 characters), so it
+    // is split as given.
+    Outcome run = RunProgramWith("t cmd " + patterns, Cancel);
+    ASSERT_TRUE(run.request);
+    EXPECT_EQ(run.request->InitialDir, "");
+    EXPECT_EQ(run.request->Filter, patterns + '\0' + patterns + '\0' + '\0');
+}
+
+// The owner window: the first window whose title is the console's.
+void* const ConsoleWindow = reinterpret_cast<void*>(0x10);
+void* const OtherWindow = reinterpret_cast<void*>(0x20);
+
+TEST(Program, OpensTheDialogOverTheConsoleWindow)
+{
+    struct {
+        const char* label;
+        void (*setup)();
+        void* owner;
+    } cases[] = {
+        {"found", [] { Fake.ConsoleTitle = "Batch"; Fake.Windows = {{"Other", OtherWindow}, {"Batch", ConsoleWindow}}; },
+         ConsoleWindow},
+        {"first of two", [] { Fake.ConsoleTitle = "Batch"; Fake.Windows = {{"Batch", OtherWindow}, {"Batch", ConsoleWindow}}; },
+         OtherWindow},
+        {"no window has the title", [] { Fake.ConsoleTitle = "Batch"; Fake.Windows = {{"Other", OtherWindow}}; },
+         nullptr},
+        {"title unreadable", [] { Fake.ConsoleTitle.reset(); Fake.Windows = {{"", OtherWindow}}; }, nullptr},
+        {"empty title", [] { Fake.ConsoleTitle = ""; Fake.Windows = {{"", OtherWindow}}; }, nullptr},
+        // A title longer than the 300-byte buffer comes back cut, and the
+        // cut text is what is looked for.
+        {"long title", [] {
+             Fake.ConsoleTitle = std::string(300, 'T') + "tail";
+             Fake.Windows = {{std::string(300, 'T') + "tail", OtherWindow}, {std::string(300, 'T'), ConsoleWindow}};
+         },
+         ConsoleWindow},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        Outcome run = RunProgramWith("t x *.*", "C:\\a\0"s, c.setup);
+        ASSERT_TRUE(run.request);
+        EXPECT_EQ(run.request->Owner, c.owner);
+        EXPECT_EQ(run.out, "x \"C:\\a\"\r\n") << "the run goes on without an owner";
+    }
+}
+
+TEST(Program, ResolvesThePathOnlyWhenTheFullPathFits)
+{
+    // "C:\work\" is 8 characters: 251 more make a full path of 259.
+    const std::string fits(251, 'a');
+    const std::string tooLong(252, 'a');
+    struct {
+        const char* label;
+        std::string path;
+        bool callFails;
+        std::string dir;
+        std::string patterns;
+    } cases[] = {
+        {"259 characters", fits, false, "C:\\work\\", fits},
+        // Windows answers with the size it would need; the buffer then holds
+        // no path, and the text goes on as given.
+        {"260 characters", tooLong, false, "", tooLong},
+        {"too long, in a folder", "sub\\" + tooLong, false, "sub\\", tooLong},
+        {"call fails", "sub\\*.txt", true, "sub\\", "*.txt"},
+        {"call fails, no folder", "*.txt", true, "", "*.txt"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        ResetFake();
+        Fake.CommandLine = "t x " + c.path;
+        Fake.PathCallFails = c.callFails;
+        RunFake();
+        ASSERT_EQ(Fake.Requests.size(), 1u);
+        EXPECT_EQ(Fake.PathCalls, 1);
+        EXPECT_EQ(Fake.Requests[0].InitialDir, c.dir);
+        EXPECT_EQ(Fake.Requests[0].Filter, c.patterns + '\0' + c.patterns + '\0' + '\0');
+    }
+}
+
+TEST(Program, EndsQuietlyWhenMemoryRunsOut)
+{
+    // Every name repeats its 200-character folder: the line needs far more
+    // than the answer, so a run that could show the dialog cannot write it.
+    std::string folder = "C:\\" + std::string(197, 'f');
+    std::string answer = folder + '\0';
+    for (int i = 0; i < 1500; i++) {
+        answer += "n" + std::to_string(10000 + i) + '\0';
+    }
+    answer += '\0';
+    struct {
+        const char* label;
+        ptrdiff_t limit;
+        int32_t status;
+        bool dialog;
+    } cases[] = {
+        {"no memory at all", 0, 255, false},
+        {"not enough for the dialog's buffers", 16 << 10, 255, false},
+        {"not enough for the line", 128 << 10, 1, true},
+        {"enough", 1 << 20, 0, true},
+    };
+    const std::string line = RunProgramWith("t for *.* /multiselect", answer).out;
+    ASSERT_GT(line.size(), 300000u);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        ResetFake();
+        Fake.CommandLine = "t for *.* /multiselect";
+        Fake.Answer = answer;
+        Fake.MemoryLimit = c.limit;
+        int32_t status = RunFake();
+        EXPECT_EQ(status, c.status) << "a choice that could not be written is no success";
+        EXPECT_EQ(Fake.Requests.size(), c.dialog ? 1u : 0u);
+        EXPECT_EQ(Written(OsStdOutput), c.status == 0 ? line : "");
+        EXPECT_EQ(Written(OsStdError), "") << "running out has no message";
+        EXPECT_EQ(Fake.MemoryReleased, c.limit > 0);
+    }
+}
+
+// How each write went: the function that carried it and whether it was
+// taken.
+std::string Trace()
+{
+    std::string trace;
+    for (const FakeWrite& w : Fake.Writes) {
+        trace += (w.To == OsStdOutput ? "out:" : w.To == OsStdError ? "err:" : "?:") + w.Via +
+                 (w.Done ? "" : "(failed)") + "[" + std::to_string(w.Bytes.size()) + "] ";
+    }
+    return trace;
+}
+
+TEST(Program, WritesThroughTheConsoleFirstAndTheFileWhenRedirected)
+{
+    struct {
+        const char* label;
+        std::string cmdline;
+        Stream out;
+        Stream err;
+        std::string trace;
+        int32_t status;
+    } cases[] = {
+        // The LF of a message is a write of its own, through the function
+        // that took the text.
+        {"message on a console", "t x *.* /bad", Stream::Redirected, Stream::Console,
+         "err:console[20] err:console[1] ", 255},
+        {"message redirected", "t x *.* /bad", Stream::Console, Stream::Redirected,
+         "err:console(failed)[20] err:file[20] err:file[1] ", 255},
+        {"message lost", "t x *.* /bad", Stream::Console, Stream::Missing,
+         "?:console(failed)[20] ?:file(failed)[20] ?:file(failed)[1] ", 255},
+        {"help on a console", "t", Stream::Console, Stream::Console, "err:console[374] err:console[1] ", 0},
+        {"help to a made-up handle", "t", Stream::Console, Stream::Invalid,
+         "?:console(failed)[374] ?:file(failed)[374] ?:file(failed)[1] ", 0},
+        // The line goes out in one write.
+        {"line on a console", "t x *.*", Stream::Console, Stream::Console, "out:console[14] ", 0},
+        {"line redirected", "t x *.*", Stream::Redirected, Stream::Console,
+         "out:console(failed)[14] out:file[14] ", 0},
+        // A lost line still leaves the status of a choice.
+        {"line lost", "t x *.*", Stream::Missing, Stream::Console, "?:console(failed)[14] ?:file(failed)[14] ", 0},
+        {"line to a made-up handle", "t x *.*", Stream::Invalid, Stream::Console,
+         "?:console(failed)[14] ?:file(failed)[14] ", 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        ResetFake();
+        Fake.CommandLine = c.cmdline;
+        Fake.Answer = "C:\\a.txt\0"s;
+        Fake.Streams[1] = c.out;
+        Fake.Streams[2] = c.err;
+        EXPECT_EQ(RunFake(), c.status);
+        EXPECT_EQ(Trace(), c.trace);
+    }
+}
+
+TEST(Program, LeavesEveryControlEventToTheSystem)
+{
+    RunProgramWith("t x *.*", Cancel);
+    ASSERT_NE(Fake.ControlHandler, nullptr) << "the handler is registered at start";
+    // Ctrl+C, Ctrl+Break, close, logoff, shutdown, and one never defined.
+    for (uint32_t event : {0u, 1u, 2u, 5u, 6u, 99u}) {
+        EXPECT_FALSE(Fake.ControlHandler(event)) << event;
+    }
+}
+
+}  // namespace

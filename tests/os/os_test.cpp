@@ -1,0 +1,252 @@
+// The seam's contract as tables, run twice: natively against the fake
+// Windows, and under Wine against the Win32 binding. Where Windows and Wine
+// differ, a case says what each one does; the fake must do what Windows
+// does, and the binding what Wine does, so the host tests that rely on the
+// fake are known to rely on the real system's behaviour.
+#include <gtest/gtest.h>
+#include <cstring>
+#include <string>
+#include "os/os.h"
+
+#ifdef _WIN32
+#include <windows.h>
+constexpr bool OnWine = true;
+#else
+#include "support/fake_os.h"
+constexpr bool OnWine = false;
+#endif
+
+namespace {
+
+class Seam : public testing::Test {
+protected:
+    void SetUp() override
+    {
+#ifdef _WIN32
+        char buffer[MAX_PATH];
+        GetCurrentDirectoryA(MAX_PATH, buffer);
+        saved = buffer;
+        ASSERT_TRUE(SetCurrentDirectoryA("C:\\windows"));
+#else
+        Fake.CurrentDir = "C:\\windows";
+#endif
+    }
+    void TearDown() override
+    {
+#ifdef _WIN32
+        SetCurrentDirectoryA(saved.c_str());
+#endif
+    }
+    std::string saved;
+};
+
+struct PathCase {
+    std::string text;
+    std::string windows;  // the full path Windows gives
+    const char* wine;     // where Wine gives another, that one
+};
+
+// "C:\windows\" is 11 characters.
+const std::string Fits(259 - 11, 'a');
+const std::string TooLong(260 - 11, 'a');
+
+const PathCase PathCases[] = {
+    {"*.txt", "C:\\windows\\*.txt", nullptr},
+    {"*.txt;*.doc", "C:\\windows\\*.txt;*.doc", nullptr},
+    {"sub\\*.txt", "C:\\windows\\sub\\*.txt", nullptr},
+    {"C:\\docs\\*.txt;*.doc", "C:\\docs\\*.txt;*.doc", nullptr},
+    {"C:\\docs\\", "C:\\docs\\", nullptr},
+    {"\\\\server\\share\\*.csv", "\\\\server\\share\\*.csv", nullptr},
+    {"C:/docs/a.txt", "C:\\docs\\a.txt", nullptr},
+    {"sub/dir/./../x.txt", "C:\\windows\\sub\\x.txt", nullptr},
+    {"\\x.txt", "C:\\x.txt", nullptr},
+    {"C:", "C:\\windows", "C:\\windows\\"},
+    {"C:.", "C:\\windows", nullptr},
+    {"C:x.txt", "C:\\windows\\x.txt", nullptr},
+    {"D:", "D:\\", nullptr},
+    {"C:\\docs\\file. . ", "C:\\docs\\file", nullptr},
+    {"\"C:\\a b\"", "C:\\windows\\\"C:\\a b\"", nullptr},
+    {Fits, "C:\\windows\\" + Fits, nullptr},
+};
+
+TEST_F(Seam, FullPathNameMergesWithTheCurrentDirectory)
+{
+    for (const PathCase& c : PathCases) {
+        SCOPED_TRACE(c.text);
+        std::string expected = OnWine && c.wine ? c.wine : c.windows;
+        char buffer[260];
+        std::memset(buffer, 0xCC, sizeof buffer);
+        uint32_t length = OsFullPathName(c.text.c_str(), sizeof buffer, buffer);
+        EXPECT_EQ(length, expected.size());
+        EXPECT_EQ(std::string(buffer), expected);
+    }
+}
+
+TEST_F(Seam, FullPathNameReportsAPathThatDoesNotFit)
+{
+    // Windows answers with the size it needs, the NUL counted; Wine fails
+    // with 0. The caller must treat both as "not resolved".
+    for (const std::string& text : {TooLong, "sub\\" + TooLong}) {
+        SCOPED_TRACE(text.size());
+        char buffer[260];
+        uint32_t needed = (uint32_t)("C:\\windows\\" + text).size() + 1;
+        EXPECT_EQ(OsFullPathName(text.c_str(), sizeof buffer, buffer), OnWine ? 0u : needed);
+    }
+}
+
+TEST(SeamLower, LowersTheAnsiCodePagesLettersOnly)
+{
+    // Code page 1252: ASCII letters, the accented capitals (not the
+    // multiplication sign), and the four capitals in the 0x80 row.
+    struct {
+        unsigned char upper;
+        unsigned char lower;
+    } cases[] = {
+        {'A', 'a'}, {'Z', 'z'}, {'a', 'a'}, {'@', '@'}, {'[', '['}, {'/', '/'}, {'0', '0'},
+        {0xC0, 0xE0}, {0xC9, 0xE9}, {0xDE, 0xFE}, {0xD7, 0xD7}, {0xDF, 0xDF}, {0xE9, 0xE9},
+        {0x8A, 0x9A}, {0x8C, 0x9C}, {0x8E, 0x9E}, {0x9F, 0xFF}, {0x80, 0x80}, {0xFF, 0xFF},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "byte " << (int)c.upper);
+        char text[] = {(char)c.upper, 'X', 0};
+        OsLower(text);
+        EXPECT_EQ((unsigned char)text[0], c.lower);
+        EXPECT_EQ(text[1], 'x');
+    }
+}
+
+// A handle of each kind that a parent can hand over, and what each write
+// function does with it: only a console takes console writes, and no write
+// reaches anything through a missing or made-up handle.
+enum class Kind { Pipe, File, Missing, Invalid };
+
+struct Handle {
+    void* value;
+    std::string (*read)(void*);
+};
+
+#ifdef _WIN32
+std::string ReadPipe(void* readEnd)
+{
+    char bytes[64];
+    DWORD got = 0;
+    DWORD available = 0;
+    if (!PeekNamedPipe(readEnd, nullptr, 0, nullptr, &available, nullptr) || !available) {
+        return "";
+    }
+    ReadFile(readEnd, bytes, sizeof bytes, &got, nullptr);
+    return std::string(bytes, got);
+}
+
+struct Opened {
+    void* write;
+    void* read;
+};
+
+Opened Open(Kind kind)
+{
+    switch (kind) {
+    case Kind::Pipe: {
+        HANDLE r, w;
+        CreatePipe(&r, &w, nullptr, 0);
+        return {w, r};
+    }
+    case Kind::File: {
+        char path[MAX_PATH];
+        GetTempPathA(MAX_PATH, path);
+        std::strcat(path, "tamberlin-seam.txt");
+        HANDLE h = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                               FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+        return {h, h};
+    }
+    case Kind::Missing: return {nullptr, nullptr};
+    default: return {INVALID_HANDLE_VALUE, nullptr};
+    }
+}
+
+std::string ReadBack(Kind kind, Opened h)
+{
+    if (kind == Kind::Pipe) {
+        return ReadPipe(h.read);
+    }
+    if (kind == Kind::File) {
+        char bytes[64];
+        DWORD got = 0;
+        SetFilePointer(h.read, 0, nullptr, FILE_BEGIN);
+        ReadFile(h.read, bytes, sizeof bytes, &got, nullptr);
+        return std::string(bytes, got);
+    }
+    return "";
+}
+
+void Close(Kind kind, Opened h)
+{
+    if (kind == Kind::Pipe) {
+        CloseHandle(h.write);
+        CloseHandle(h.read);
+    } else if (kind == Kind::File) {
+        CloseHandle(h.write);
+    }
+}
+#else
+struct Opened {
+    void* write;
+};
+
+Opened Open(Kind kind)
+{
+    Fake.Streams[1] = kind == Kind::Missing ? Stream::Missing
+                      : kind == Kind::Invalid ? Stream::Invalid
+                                              : Stream::Redirected;
+    return {FakeHandle(OsStdOutput)};
+}
+
+std::string ReadBack(Kind, Opened)
+{
+    return Written(OsStdOutput);
+}
+
+void Close(Kind, Opened) {}
+#endif
+
+TEST(SeamWrites, OnlyAFileWriteReachesARedirectedStream)
+{
+    struct {
+        const char* label;
+        Kind kind;
+        bool console;
+        bool file;
+    } cases[] = {
+        {"pipe", Kind::Pipe, false, true},
+        {"file", Kind::File, false, true},
+        {"missing", Kind::Missing, false, false},
+        {"invalid", Kind::Invalid, false, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+#ifndef _WIN32
+        ResetFake();
+#endif
+        Opened h = Open(c.kind);
+        EXPECT_EQ(OsWriteConsole(h.write, "ab", 2), c.console);
+        EXPECT_EQ(OsWriteFile(h.write, "c\xE9\n", 3), c.file);
+        EXPECT_EQ(ReadBack(c.kind, h), c.file ? "c\xE9\n" : "");
+        Close(c.kind, h);
+    }
+}
+
+TEST(SeamMemory, GrantsZeroedMemoryAndTakesItBack)
+{
+    constexpr ptrdiff_t Size = 1 << 20;
+    OsMemory memory = OsTakeMemory(Size);
+    ASSERT_NE(memory.Base, nullptr);
+    ASSERT_EQ(memory.Size, Size);
+    for (ptrdiff_t i = 0; i < Size; i += 4093) {
+        ASSERT_EQ(memory.Base[i], 0) << i;
+    }
+    memory.Base[Size - 1] = 1;
+    OsReleaseMemory(memory);
+    OsReleaseMemory(OsMemory{});  // nothing granted: nothing to give back
+}
+
+}  // namespace
