@@ -21,3 +21,17 @@ if(TAMBERLIN_FUZZ)
     target_compile_options(program_fuzz PRIVATE -fsanitize=fuzzer)
     target_link_options(program_fuzz PRIVATE -fsanitize=fuzzer)
 endif()
+
+if(TAMBERLIN_FUZZ)
+    # A bounded run from the committed seeds; what it finds on the way goes
+    # into the build tree, never into the seeds.
+    set(FUZZ_SECONDS 60 CACHE STRING "How long the fuzz test runs")
+    add_test(NAME fuzz_program
+        COMMAND $<TARGET_FILE:program_fuzz> -max_total_time=${FUZZ_SECONDS} -timeout=10 -rss_limit_mb=2048
+            -dict=${CMAKE_SOURCE_DIR}/tests/fuzz/options.dict -artifact_prefix=${CMAKE_BINARY_DIR}/fuzz-
+            ${CMAKE_BINARY_DIR}/fuzz-corpus ${CMAKE_SOURCE_DIR}/tests/fuzz/corpus)
+    set_tests_properties(fuzz_program PROPERTIES TIMEOUT 300)
+    file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/fuzz-corpus)
+endif()
+
+add_test(NAME layers COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/tests/tools/check_layers.py ${CMAKE_SOURCE_DIR}/src)

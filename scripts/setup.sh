@@ -3,7 +3,7 @@
 # Does nothing when everything is already there.
 set -euo pipefail
 
-packages=(cmake make g++ googletest python3 util-linux
+packages=(cmake make g++ clang libclang-rt-14-dev googletest python3 util-linux
           g++-mingw-w64-i686 binutils-mingw-w64-i686
           wine wine32:i386 wine64 xvfb xdotool x11-utils imagemagick icoutils)
 

@@ -1,15 +1,15 @@
 #!/usr/bin/env bash
-# Sets up the machine, builds both trees and runs every test: the native
-# unit tests, then the Windows build with its tests under Wine.
+# Sets up the machine, builds every tree and runs every test: the whole
+# program on the host against the fake Windows, the Windows build with its
+# tests under Wine, then the host tests again under AddressSanitizer and
+# UndefinedBehaviorSanitizer, with a bounded fuzzing run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 if [ "$(id -u)" -eq 0 ]; then bash scripts/setup.sh; else sudo bash scripts/setup.sh; fi
 
-cmake --preset host >/dev/null
-cmake --build --preset host
-ctest --preset host
-
-cmake --preset win32 >/dev/null
-cmake --build --preset win32
-ctest --preset win32
+for preset in host win32 sanitize; do
+    cmake --preset "$preset" >/dev/null
+    cmake --build --preset "$preset"
+    ctest --preset "$preset"
+done
