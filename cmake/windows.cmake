@@ -27,9 +27,11 @@ target_include_directories(tamberlin PRIVATE src)
 target_compile_options(tamberlin PRIVATE
     $<$<COMPILE_LANGUAGE:CXX>:-Os -ffreestanding -fno-exceptions -fno-rtti -fno-threadsafe-statics
     -fno-asynchronous-unwind-tables -fno-stack-protector -ffunction-sections -fdata-sections
-    -fno-ident -Wall -Wextra>)
+    -fno-ident -flto -Wall -Wextra>)
+# Link-time optimisation folds the stages' small functions into their one
+# caller: about 1.5 KiB less code, which keeps the file inside 12 KiB.
 target_link_options(tamberlin PRIVATE
-    -nostdlib -s
+    -nostdlib -s -flto -Os
     -Wl,-e,_Entry@0 -Wl,--fatal-warnings -Wl,--subsystem,console
     -Wl,--gc-sections -Wl,--no-insert-timestamp)
 # libgcc is static: it supplies helpers such as stack probes, never a DLL.

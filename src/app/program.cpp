@@ -78,8 +78,11 @@ void RunProgram()
         WriteErrLine(message);
         ExitWith(StatusBadCall);
     }
-    if (const char* selection = ShowDialog(Settings, arena)) {
-        WriteSelection(selection, SelectionBufferSize, Settings, arena);
+    AnsiSelection selection = ShowDialog(Settings, arena);
+    if (selection.Message) {
+        WriteErrLine(selection.Message);
+    } else if (selection.List) {
+        WriteSelection(selection.List, selection.Size, Settings, arena);
     }
     ExitWith(Settings.ExitCode);
 }

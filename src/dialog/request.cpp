@@ -14,44 +14,58 @@ char* BuildFilterBlock(const char* patterns, Arena& arena)
     return block;
 }
 
-char* BuildSelectionBuffer(const char* initialName, Arena& arena)
+char16_t* BuildSelectionBuffer(const char* initialName, Arena& arena)
 {
-    char* buffer = New<char>(arena, SelectionBufferSize);
+    char16_t* buffer = New<char16_t>(arena, SelectionChars);
     ptrdiff_t length = Length(initialName);
-    if (length > SelectionBufferSize - 1) {
-        length = SelectionBufferSize - 1;  // longer than any command line can carry
+    if (length > (ptrdiff_t)SelectionChars - 1) {
+        length = SelectionChars - 1;  // longer than any command line can carry
     }
-    for (ptrdiff_t i = 0; i < length; i++) {
-        buffer[i] = initialName[i];
+    if (length) {
+        OsWiden(initialName, (uint32_t)length, buffer, SelectionChars - 1);
     }
     return buffer;
 }
 
-OsDialogRequest FillRequest(const DialogSettings& settings, const char* filterBlock, char* selectionBuffer)
+OsDialogRequest FillRequest(const DialogSettings& settings, const char* filterBlock, char16_t* selectionBuffer,
+                            Arena& arena)
 {
     OsDialogRequest request = {};
     request.StructSize = RequestRecordSize;
     request.Owner = settings.OwnerWindow;
-    request.Filter = filterBlock;
+    // The list ends at its first empty text; its NULs convert with it.
+    ptrdiff_t filterLength = 0;
+    while (filterBlock[filterLength]) {
+        filterLength += Length(filterBlock + filterLength) + 1;
+    }
+    request.Filter = Widen(filterBlock, filterLength + 1, arena);
     request.FilterIndex = 1;
     request.File = selectionBuffer;
     request.MaxFile = SelectionChars;
     // An empty directory goes as "", which the dialog reads as "the current
     // one"; a missing title goes as null, so the dialog shows its own.
-    request.InitialDir = settings.InitialDir ? settings.InitialDir : "";
-    request.Title = settings.WindowTitle;
+    request.InitialDir = Widen(settings.InitialDir, Length(settings.InitialDir), arena);
+    request.Title = settings.WindowTitle ? Widen(settings.WindowTitle, Length(settings.WindowTitle), arena) : nullptr;
     request.Flags = settings.DialogFlags;
     return request;
 }
 
-const char* ShowDialog(DialogSettings& settings, Arena& arena)
+AnsiSelection ShowDialog(DialogSettings& settings, Arena& arena)
 {
     OsDialogRequest request = FillRequest(settings, BuildFilterBlock(settings.Patterns, arena),
-                                          BuildSelectionBuffer(settings.InitialName, arena));
+                                          BuildSelectionBuffer(settings.InitialName, arena), arena);
     settings.ExitCode = StatusCancelled;
-    if (!OsOpenFileDialog(request)) {
-        return nullptr;
+    switch (OsOpenFileDialog(request)) {
+    case OsDialogChosen:
+        break;
+    case OsDialogTooSmall:
+        return AnsiSelection{nullptr, 0, SelectionTooLong};
+    default:
+        return AnsiSelection{};
     }
-    settings.ExitCode = StatusChosen;
-    return request.File;
+    AnsiSelection selection = DecodeSelection(request.File, SelectionChars, settings.DialogFlags & OfnAllowMultiSelect, arena);
+    if (selection.List) {
+        settings.ExitCode = StatusChosen;
+    }
+    return selection;
 }

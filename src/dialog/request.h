@@ -1,13 +1,14 @@
 #pragma once
 #include "base/arena.h"
 #include "base/settings.h"
+#include "dialog/names.h"
 #include "os/os.h"
 
 constexpr ptrdiff_t FilterBlockSize = 1024;
 constexpr ptrdiff_t SelectionBufferSize = 40960;
-// The dialog is told half of what the buffer holds.
+// The dialog is told 20480 characters: in UTF-16, the whole buffer.
 constexpr uint32_t SelectionChars = 20480;
-// The size the dialog is told: OPENFILENAMEA without its three trailing
+// The size the dialog is told: OPENFILENAMEW without its three trailing
 // fields, which every version of the dialog accepts.
 constexpr uint32_t RequestRecordSize = 76;
 
@@ -17,17 +18,20 @@ constexpr uint32_t RequestRecordSize = 76;
 // nothing is ever cut or written past it.
 char* BuildFilterBlock(const char* patterns, Arena& arena);
 
-// The SelectionBufferSize zeroed bytes that the dialog writes its selection
-// into, starting with `initialName` (absent: empty) so that the name box
-// shows it.
-char* BuildSelectionBuffer(const char* initialName, Arena& arena);
+// The SelectionBufferSize zeroed bytes (SelectionChars UTF-16 units) that
+// the dialog writes its selection into, starting with `initialName`
+// (absent: empty) so that the name box shows it.
+char16_t* BuildSelectionBuffer(const char* initialName, Arena& arena);
 
 // The request for `settings`, with the filter list and selection buffer
-// already built. Every field not set here is zero.
-OsDialogRequest FillRequest(const DialogSettings& settings, const char* filterBlock, char* selectionBuffer);
+// already built: every text in UTF-16, converted from the ANSI code page.
+// Every field not set here is zero.
+OsDialogRequest FillRequest(const DialogSettings& settings, const char* filterBlock, char16_t* selectionBuffer,
+                            Arena& arena);
 
-// Shows the file-open dialog for `settings`, modal over OwnerWindow. Sets
-// ExitCode to 1 before and to 0 when a choice comes back; returns the
-// selection buffer (SelectionBufferSize bytes) then, null after a cancel or
-// a failure of the dialog.
-const char* ShowDialog(DialogSettings& settings, Arena& arena);
+// Shows the file-open dialog for `settings`, modal over OwnerWindow, and
+// decodes what comes back. Sets ExitCode to 1 before, and to 0 only when a
+// choice comes back that can be written. The result's List is null after a
+// cancel or a failure of the dialog; its Message is set when the dialog gave
+// a choice that cannot be written, or one too long for its buffer.
+AnsiSelection ShowDialog(DialogSettings& settings, Arena& arena);

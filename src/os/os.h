@@ -45,24 +45,45 @@ bool OsWriteFile(void* handle, const char* bytes, uint32_t length);
 // the default handling.
 void OsSetControlHandler(bool (*handler)(uint32_t event));
 
-// The file-open dialog's request: the fields of OPENFILENAMEA that the
+// MultiByteToWideChar from the ANSI code page, without flags: converts
+// `length` bytes (NULs included, as any other byte) into at most `capacity`
+// UTF-16 units. Returns the count written; 0 when it fails or does not fit.
+uint32_t OsWiden(const char* bytes, uint32_t length, char16_t* wide, uint32_t capacity);
+
+// WideCharToMultiByte to the ANSI code page with WC_NO_BEST_FIT_CHARS:
+// converts `length` units into at most `capacity` bytes. A character that
+// has no exact form becomes the code page's default character, and then
+// `*replaced` is set. Returns the count written; 0 when it fails or does
+// not fit.
+uint32_t OsNarrow(const char16_t* wide, uint32_t length, char* bytes, uint32_t capacity, bool* replaced);
+
+// GetShortPathNameW: `path` with each component that has an 8.3 alias
+// replaced by it (a component without one stays as it is). Returns its
+// length without the NUL; the size it needs when it does not fit; 0 when
+// the path does not exist or the call fails.
+uint32_t OsShortPath(const char16_t* path, char16_t* buffer, uint32_t capacity);
+
+// The file-open dialog's request: the fields of OPENFILENAMEW that the
 // program sets. Every other field of the system's record is zero.
 struct OsDialogRequest {
-    uint32_t StructSize;       // lStructSize
-    void* Owner;               // hwndOwner
-    const char* Filter;        // lpstrFilter: pairs of texts, then an empty one
-    uint32_t FilterIndex;      // nFilterIndex
-    char* File;                // lpstrFile: the initial name in, the selection out
-    uint32_t MaxFile;          // nMaxFile, in characters
-    const char* InitialDir;    // lpstrInitialDir
-    const char* Title;         // lpstrTitle: null for the dialog's own
-    uint32_t Flags;            // Flags: OFN_* bits
+    uint32_t StructSize;          // lStructSize
+    void* Owner;                  // hwndOwner
+    const char16_t* Filter;       // lpstrFilter: pairs of texts, then an empty one
+    uint32_t FilterIndex;         // nFilterIndex
+    char16_t* File;               // lpstrFile: the initial name in, the selection out
+    uint32_t MaxFile;             // nMaxFile, in characters
+    const char16_t* InitialDir;   // lpstrInitialDir
+    const char16_t* Title;        // lpstrTitle: null for the dialog's own
+    uint32_t Flags;               // Flags: OFN_* bits
 };
 
-// GetOpenFileNameA: shows the dialog modally and returns true once the user
-// has confirmed a choice, which the dialog has then left in `File`. False
-// after a cancel, a close or a failure.
-bool OsOpenFileDialog(const OsDialogRequest& request);
+// GetOpenFileNameW: shows the dialog modally. Chosen once the user has
+// confirmed a choice, which the dialog has then left in `File`; TooSmall
+// when the dialog failed because the choice did not fit `File`
+// (FNERR_BUFFERTOOSMALL); Cancelled after a cancel, a close or any other
+// failure.
+enum OsDialogResult { OsDialogCancelled, OsDialogChosen, OsDialogTooSmall };
+OsDialogResult OsOpenFileDialog(const OsDialogRequest& request);
 
 // Memory for the whole run: asks for `most` bytes, zero-filled. The system
 // may grant less, or nothing (a null `Base` and `Size` 0).

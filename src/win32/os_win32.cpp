@@ -4,7 +4,8 @@
 #include <commdlg.h>
 #include "os/os.h"
 
-static_assert(__builtin_offsetof(OPENFILENAMEA, pvReserved) == 76, "the request stops before pvReserved");
+static_assert(__builtin_offsetof(OPENFILENAMEW, pvReserved) == 76, "the request stops before pvReserved");
+static_assert(sizeof(WCHAR) == sizeof(char16_t), "UTF-16 units");
 
 namespace {
 
@@ -73,19 +74,45 @@ void OsSetControlHandler(bool (*handler)(uint32_t))
     SetConsoleCtrlHandler(CallControlHandler, TRUE);
 }
 
-bool OsOpenFileDialog(const OsDialogRequest& request)
+uint32_t OsWiden(const char* bytes, uint32_t length, char16_t* wide, uint32_t capacity)
 {
-    OPENFILENAMEA record = {};
+    return MultiByteToWideChar(CP_ACP, 0, bytes, (int)length, (LPWSTR)wide, (int)capacity);
+}
+
+uint32_t OsNarrow(const char16_t* wide, uint32_t length, char* bytes, uint32_t capacity, bool* replaced)
+{
+    // Without WC_NO_BEST_FIT_CHARS, "Ł" quietly becomes "L" and the flag
+    // stays clear: the name of another file, or of none.
+    BOOL usedDefault = FALSE;
+    int got = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, (LPCWSTR)wide, (int)length, bytes, (int)capacity,
+                                  nullptr, &usedDefault);
+    *replaced = usedDefault;
+    return (uint32_t)got;
+}
+
+uint32_t OsShortPath(const char16_t* path, char16_t* buffer, uint32_t capacity)
+{
+    return GetShortPathNameW((LPCWSTR)path, (LPWSTR)buffer, capacity);
+}
+
+OsDialogResult OsOpenFileDialog(const OsDialogRequest& request)
+{
+    OPENFILENAMEW record = {};
     record.lStructSize = request.StructSize;
     record.hwndOwner = (HWND)request.Owner;
-    record.lpstrFilter = request.Filter;
+    record.lpstrFilter = (LPCWSTR)request.Filter;
     record.nFilterIndex = request.FilterIndex;
-    record.lpstrFile = request.File;
+    record.lpstrFile = (LPWSTR)request.File;
     record.nMaxFile = request.MaxFile;
-    record.lpstrInitialDir = request.InitialDir;
-    record.lpstrTitle = request.Title;
+    record.lpstrInitialDir = (LPCWSTR)request.InitialDir;
+    record.lpstrTitle = (LPCWSTR)request.Title;
     record.Flags = request.Flags;
-    return GetOpenFileNameA(&record);
+    if (GetOpenFileNameW(&record)) {
+        return OsDialogChosen;
+    }
+    // Windows fails on a choice that does not fit the buffer, and says so
+    // only here.
+    return CommDlgExtendedError() == FNERR_BUFFERTOOSMALL ? OsDialogTooSmall : OsDialogCancelled;
 }
 
 OsMemory OsTakeMemory(ptrdiff_t most)

@@ -6,50 +6,58 @@
 
 namespace {
 
+std::u16string Wide(const char16_t* text)
+{
+    return text ? std::u16string(text) : u"(null)";
+}
+
 // The record is filled with a marker first, so a field that FillRequest
 // forgets shows up as 0xCC bytes.
-OsDialogRequest Filled(const DialogSettings& settings, const char* filter, char* selection)
+OsDialogRequest Filled(const DialogSettings& settings, const char* filter, char16_t* selection, Arena& arena)
 {
     OsDialogRequest request;
     std::memset(&request, 0xCC, sizeof request);
-    request = FillRequest(settings, filter, selection);
+    request = FillRequest(settings, filter, selection, arena);
     return request;
 }
 
-TEST(FillRequest, SetsEveryField)
+TEST(FillRequest, SetsEveryFieldWithTheTextsInUtf16)
 {
-    char filter[16] = "*.*";
-    char selection[8] = "";
+    TestArena arena;
+    const char filter[] = "*.t\xE9;*.\x80\0*.t\xE9;*.\x80\0\0junk";
+    char16_t selection[8] = u"";
     DialogSettings settings = {};
-    settings.InitialDir = "C:\\docs\\";
-    settings.WindowTitle = "Pick";
+    settings.InitialDir = "C:\\caf\xE9\\";
+    settings.WindowTitle = "Pick \x93one\x94";
     settings.DialogFlags = OfnHideReadOnly | OfnAllowMultiSelect | OfnExplorer;
     settings.OwnerWindow = reinterpret_cast<void*>(0x1234);
-    OsDialogRequest r = Filled(settings, filter, selection);
+    OsDialogRequest r = Filled(settings, filter, selection, arena);
 
     EXPECT_EQ(r.StructSize, 76u);
     EXPECT_EQ(r.Owner, reinterpret_cast<void*>(0x1234));
-    EXPECT_EQ(r.Filter, filter);
+    // Converted from code page 1252 up to the list's closing empty text.
+    EXPECT_EQ(std::u16string(r.Filter, 19), std::u16string(u"*.t\u00E9;*.\u20AC\0*.t\u00E9;*.\u20AC\0\0", 19));
     EXPECT_EQ(r.FilterIndex, 1u);
     EXPECT_EQ(r.File, selection);
     EXPECT_EQ(r.MaxFile, 20480u);
-    EXPECT_STREQ(r.InitialDir, "C:\\docs\\");
-    EXPECT_STREQ(r.Title, "Pick");
+    EXPECT_EQ(Wide(r.InitialDir), u"C:\\caf\u00E9\\");
+    EXPECT_EQ(Wide(r.Title), u"Pick \u201Cone\u201D");
     EXPECT_EQ(r.Flags, 0x80204u);
 }
 
 TEST(FillRequest, PassesAnEmptyDirectoryAsTextAndNoTitleAsNull)
 {
     char filter[4] = {};
-    char selection[4] = {};
+    char16_t selection[4] = {};
     for (const char* dir : {(const char*)nullptr, ""}) {
+        TestArena arena;
         DialogSettings settings = {};
         settings.InitialDir = dir;
-        OsDialogRequest r = Filled(settings, filter, selection);
-        ASSERT_NE(r.InitialDir, nullptr);
-        EXPECT_STREQ(r.InitialDir, "");
+        OsDialogRequest r = Filled(settings, filter, selection, arena);
+        EXPECT_EQ(Wide(r.InitialDir), u"");
         EXPECT_EQ(r.Title, nullptr);
         EXPECT_EQ(r.Owner, nullptr);
+        EXPECT_EQ(Wide(r.Filter), u"");
     }
 }
 
@@ -90,14 +98,18 @@ TEST(BuildFilterBlock, GrowsRatherThanCutsALongPatternList)
 
 TEST(BuildSelectionBuffer, StartsWithTheInitialNameAndIsZeroBehind)
 {
-    for (const char* name : {(const char*)nullptr, "", "report.txt"}) {
-        SCOPED_TRACE(name ? name : "(absent)");
+    struct {
+        const char* name;
+        std::u16string wide;
+    } cases[] = {{nullptr, u""}, {"", u""}, {"report.txt", u"report.txt"}, {"\xE9t\xE9\x80", u"\u00E9t\u00E9\u20AC"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name ? c.name : "(absent)");
         TestArena arena;
-        char* buffer = BuildSelectionBuffer(name, arena);
-        size_t length = name ? std::strlen(name) : 0;
-        EXPECT_EQ(Bytes(buffer, length), std::string(name ? name : ""));
-        EXPECT_EQ(Bytes(buffer + length, SelectionBufferSize - length),
-                  std::string(SelectionBufferSize - length, '\0'));
+        char16_t* buffer = BuildSelectionBuffer(c.name, arena);
+        EXPECT_EQ(std::u16string(buffer, c.wide.size()), c.wide);
+        // The whole buffer is the dialog's: 20480 units, zero behind the name.
+        EXPECT_EQ(std::u16string(buffer + c.wide.size(), SelectionChars - c.wide.size()),
+                  std::u16string(SelectionChars - c.wide.size(), u'\0'));
     }
 }
 

@@ -141,6 +141,42 @@ char Lower(unsigned char c)
     }
 }
 
+// Windows' table for code page 1252 from 0x80 to 0x9F; every other byte is
+// the character of the same number.
+const char16_t High1252[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D,
+    0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A,
+    0x0153, 0x009D, 0x017E, 0x0178,
+};
+
+char16_t From1252(unsigned char byte)
+{
+    return byte >= 0x80 && byte < 0xA0 ? High1252[byte - 0x80] : byte;
+}
+
+// The byte for a character, or nothing when code page 1252 has none.
+std::optional<char> To1252(char16_t c)
+{
+    if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) {
+        return (char)c;
+    }
+    for (int i = 0; i < 32; i++) {
+        if (High1252[i] == c) {
+            return (char)(0x80 + i);
+        }
+    }
+    return std::nullopt;
+}
+
+std::u16string WideText(const char16_t* text)
+{
+    std::u16string wide;
+    while (text && *text) {
+        wide += *text++;
+    }
+    return wide;
+}
+
 bool Write(void* handle, const char* bytes, uint32_t length, Stream succeedsOn, const char* via)
 {
     std::optional<OsStdStream> which = StreamOf(handle);
@@ -150,6 +186,30 @@ bool Write(void* handle, const char* bytes, uint32_t length, Stream succeedsOn, 
 }
 
 }  // namespace
+
+std::u16string Widen1252(const std::string& bytes)
+{
+    std::u16string wide;
+    for (unsigned char byte : bytes) {
+        wide += From1252(byte);
+    }
+    return wide;
+}
+
+std::string Narrow1252(const std::u16string& wide)
+{
+    std::string bytes;
+    for (size_t i = 0; i < wide.size(); i++) {
+        bytes += To1252(wide[i]).value_or('?');
+        // A character beyond the first 65536 takes two units and is one
+        // character: one default character for both.
+        if (wide[i] >= 0xD800 && wide[i] < 0xDC00 && i + 1 < wide.size() && wide[i + 1] >= 0xDC00 &&
+            wide[i + 1] < 0xE000) {
+            i++;
+        }
+    }
+    return bytes;
+}
 
 void ResetFake()
 {
@@ -266,44 +326,87 @@ void OsSetControlHandler(bool (*handler)(uint32_t))
     Fake.ControlHandler = handler;
 }
 
-bool OsOpenFileDialog(const OsDialogRequest& request)
+uint32_t OsWiden(const char* bytes, uint32_t length, char16_t* wide, uint32_t capacity)
+{
+    if (length == 0 || length > capacity) {
+        return 0;  // Windows refuses an empty input, and one that does not fit
+    }
+    for (uint32_t i = 0; i < length; i++) {
+        wide[i] = From1252((unsigned char)bytes[i]);
+    }
+    return length;
+}
+
+uint32_t OsNarrow(const char16_t* wide, uint32_t length, char* bytes, uint32_t capacity, bool* replaced)
+{
+    std::u16string text(wide, length);
+    std::string narrow = Narrow1252(text);
+    if (length == 0 || narrow.size() > capacity) {
+        return 0;
+    }
+    *replaced = false;
+    for (char16_t c : text) {
+        *replaced = *replaced || !To1252(c);
+    }
+    std::memcpy(bytes, narrow.data(), narrow.size());
+    return (uint32_t)narrow.size();
+}
+
+uint32_t OsShortPath(const char16_t* path, char16_t* buffer, uint32_t capacity)
+{
+    std::u16string wanted = WideText(path);
+    for (const auto& [name, alias] : Fake.ShortPaths) {
+        if (name == wanted) {
+            if (alias.size() + 1 > capacity) {
+                return (uint32_t)alias.size() + 1;
+            }
+            std::memcpy(buffer, alias.c_str(), (alias.size() + 1) * sizeof(char16_t));
+            return (uint32_t)alias.size();
+        }
+    }
+    return 0;
+}
+
+OsDialogResult OsOpenFileDialog(const OsDialogRequest& request)
 {
     SeenRequest seen = {};
     seen.StructSize = request.StructSize;
     seen.Owner = request.Owner;
     if (request.Filter) {
-        const char* at = request.Filter;
+        // Up to and with the empty text that ends the list.
+        const char16_t* at = request.Filter;
         while (*at) {
-            at += std::strlen(at) + 1;
+            at += WideText(at).size() + 1;
         }
-        seen.Filter.assign(request.Filter, at + 1);
+        seen.Filter = Narrow1252(std::u16string(request.Filter, at + 1));
     }
     seen.FilterIndex = request.FilterIndex;
-    seen.File = request.File ? request.File : "";
+    seen.File = Narrow1252(WideText(request.File));
     seen.MaxFile = request.MaxFile;
     if (request.InitialDir) {
-        seen.InitialDir = request.InitialDir;
+        seen.InitialDir = Narrow1252(WideText(request.InitialDir));
     }
     if (request.Title) {
-        seen.Title = request.Title;
+        seen.Title = Narrow1252(WideText(request.Title));
+        seen.WideTitle = WideText(request.Title);
     }
     seen.Flags = request.Flags;
     Fake.Requests.push_back(seen);
 
-    if (!Fake.Answer) {
-        return false;
+    if (!Fake.Answer && !Fake.WideAnswer) {
+        return OsDialogCancelled;
     }
-    if (Fake.Answer->size() > request.MaxFile) {
-        // Windows fails and leaves the size it would need in the first two
-        // bytes of the buffer.
-        if (request.MaxFile >= 2) {
-            uint16_t needed = (uint16_t)std::min<size_t>(Fake.Answer->size(), 0xFFFF);
-            std::memcpy(request.File, &needed, 2);
+    std::u16string answer = Fake.WideAnswer ? *Fake.WideAnswer : Widen1252(*Fake.Answer);
+    if (answer.size() > request.MaxFile) {
+        // Windows fails and leaves the size it would need in the first
+        // unit of the buffer.
+        if (request.MaxFile >= 1) {
+            request.File[0] = (char16_t)std::min<size_t>(answer.size(), 0xFFFF);
         }
-        return false;
+        return OsDialogTooSmall;
     }
-    std::memcpy(request.File, Fake.Answer->data(), Fake.Answer->size());
-    return true;
+    std::memcpy(request.File, answer.data(), answer.size() * sizeof(char16_t));
+    return OsDialogChosen;
 }
 
 OsMemory OsTakeMemory(ptrdiff_t most)

@@ -32,6 +32,7 @@ struct SeenRequest {
     std::string Filter;  // the whole list, up to and with its closing empty text
     uint32_t FilterIndex;
     std::string File;    // the buffer's text on entry
+    std::u16string WideTitle;  // the title exactly as the dialog got it
     uint32_t MaxFile;
     std::optional<std::string> InitialDir;  // nullopt: null
     std::optional<std::string> Title;       // nullopt: null
@@ -55,10 +56,17 @@ struct FakeOs {
     bool (*ControlHandler)(uint32_t) = nullptr;
 
     // The dialog: nullopt cancels; otherwise these bytes are what the user
-    // chose, as the dialog lays them out. A choice longer than the request's
-    // MaxFile fails as Windows' dialog does (FNERR_BUFFERTOOSMALL).
+    // chose, as the dialog lays them out, in code page 1252 (WideAnswer, in
+    // UTF-16, wins over Answer). A choice longer than the request's MaxFile
+    // fails as Windows' dialog does (FNERR_BUFFERTOOSMALL).
     std::optional<std::string> Answer;
+    std::optional<std::u16string> WideAnswer;
     std::vector<SeenRequest> Requests;
+
+    // The file system's 8.3 aliases: each existing path with the short path
+    // that GetShortPathNameW gives for it (the path itself where no
+    // component has an alias). Any other path does not exist.
+    std::vector<std::pair<std::u16string, std::u16string>> ShortPaths;
 
     // Memory: how much OsTakeMemory grants at most (negative: all asked).
     ptrdiff_t MemoryLimit = -1;
@@ -77,6 +85,10 @@ void* FakeHandle(OsStdStream which);
 
 // What reached a stream: the bytes of its successful writes, in order.
 std::string Written(OsStdStream which);
+
+// Code page 1252 both ways, as the fake's conversions do it.
+std::u16string Widen1252(const std::string& bytes);
+std::string Narrow1252(const std::u16string& wide);
 
 // Runs the whole program against Fake (set up by the caller after
 // ResetFake) until it exits, and returns its status.

@@ -4,10 +4,18 @@
  * WINEDLLOVERRIDES=comdlg32=n, it records what the program asked the
  * dialog for and answers from a file, so tests need no display.
  *
+ * It answers both forms of the call. The wide form's texts are recorded
+ * as the ANSI code page's bytes (CP_ACP), so one record serves both.
+ *
  * TAMBERLIN_STUB holds a path prefix P:
- *   P.request  written here: one key=value line per OPENFILENAMEA field
- *   P.answer   raw bytes to leave in lpstrFile; missing means "cancel"
+ *   P.request  written here: one key=value line per OPENFILENAMEA field,
+ *              and form=A or form=W
+ *   P.answer   raw bytes to leave in lpstrFile (the wide form converts them
+ *              from the ANSI code page, NULs and all); missing means "cancel"
+ *   P.wanswer  for the wide form, UTF-16LE units to leave instead
  *   P.error    optional decimal code for CommDlgExtendedError on cancel
+ * An answer longer than nMaxFile characters fails as Windows' dialog does:
+ * FALSE, FNERR_BUFFERTOOSMALL, and the size needed in the buffer's start.
  */
 /* We are the library here, so the prototypes must not say dllimport. */
 #define WINCOMMDLGAPI __declspec(dllexport)
@@ -128,7 +136,7 @@ static long read_file(const char *path, char *dst, DWORD cap)
     return (long)got;
 }
 
-static void record(const OPENFILENAMEA *o, const char *path)
+static void record(const OPENFILENAMEA *o, const char *path, char form)
 {
     Text t = { 0 };
     /* The program under test allocates twice nMaxFile so that an overlong
@@ -168,6 +176,7 @@ static void record(const OPENFILENAMEA *o, const char *path)
     else
         put_ptr(&t, "file", NULL);
     put_dec(&t, "file_zero_after", (unsigned long)zero_after);
+    put(&t, form == 'W' ? "form=W\n" : "form=A\n", 7);
 
     write_file(path, t.p, t.len);
     free(t.p);
@@ -182,7 +191,7 @@ WINCOMMDLGAPI BOOL WINAPI GetOpenFileNameA(LPOPENFILENAMEA o)
         return FALSE;
 
     strcpy(path + n, ".request");
-    record(o, path);
+    record(o, path, 'A');
 
     strcpy(path + n, ".error");
     char code[16] = { 0 };
@@ -197,6 +206,92 @@ WINCOMMDLGAPI BOOL WINAPI GetOpenFileNameA(LPOPENFILENAMEA o)
                             : (GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES ? -1 : 0);
     if (got < 0)
         return FALSE;
+    last_error = 0;
+    return TRUE;
+}
+
+/* A wide text as the ANSI code page's bytes, in memory that is never
+ * freed: the stub lives for one call. */
+static char *narrow(const WCHAR *w, int units)
+{
+    if (!w)
+        return NULL;
+    int n = WideCharToMultiByte(CP_ACP, 0, w, units, NULL, 0, NULL, NULL);
+    char *s = calloc((size_t)n + 2, 1);
+    if (!s)
+        ExitProcess(251);
+    WideCharToMultiByte(CP_ACP, 0, w, units, s, n, NULL, NULL);
+    return s;
+}
+
+static int wide_list_units(const WCHAR *f)
+{
+    int n = 0;
+    while (f[n])
+        n += lstrlenW(f + n) + 1;
+    return n + 1;
+}
+
+WINCOMMDLGAPI BOOL WINAPI GetOpenFileNameW(LPOPENFILENAMEW o)
+{
+    char path[MAX_PATH];
+    DWORD n = GetEnvironmentVariableA("TAMBERLIN_STUB", path, MAX_PATH - 16);
+    last_error = 0;
+    if (!o || n == 0 || n >= MAX_PATH - 16)
+        return FALSE;
+
+    /* The same record as the ANSI form, from converted texts. The file
+     * buffer is recorded up to twice nMaxFile bytes, as there. */
+    OPENFILENAMEA a;
+    memcpy(&a, o, sizeof a);
+    a.lpstrFilter = o->lpstrFilter ? narrow(o->lpstrFilter, wide_list_units(o->lpstrFilter)) : NULL;
+    a.lpstrCustomFilter = (LPSTR)o->lpstrCustomFilter;
+    a.lpstrFileTitle = (LPSTR)o->lpstrFileTitle;
+    a.lpstrInitialDir = narrow(o->lpstrInitialDir, -1);
+    a.lpstrTitle = narrow(o->lpstrTitle, -1);
+    a.lpstrDefExt = (LPCSTR)o->lpstrDefExt;
+    a.lpTemplateName = (LPCSTR)o->lpTemplateName;
+    if (o->lpstrFile) {
+        char *file = calloc(2 * (size_t)o->nMaxFile + 2, 1);
+        if (!file)
+            ExitProcess(251);
+        WideCharToMultiByte(CP_ACP, 0, o->lpstrFile, (int)o->nMaxFile, file, 2 * (int)o->nMaxFile, NULL, NULL);
+        a.lpstrFile = file;
+    }
+    strcpy(path + n, ".request");
+    record(&a, path, 'W');
+
+    strcpy(path + n, ".error");
+    char code[16] = { 0 };
+    if (read_file(path, code, sizeof code - 1) > 0)
+        last_error = strtoul(code, NULL, 10);
+
+    DWORD room = o->nMaxFile;
+    WCHAR *units = calloc((size_t)room + 0x10000, sizeof(WCHAR));
+    char *bytes = calloc((size_t)room * 2 + 0x10000, 1);
+    if (!units || !bytes)
+        ExitProcess(251);
+    long got;
+    strcpy(path + n, ".wanswer");
+    long wgot = read_file(path, (char *)units, (room + 0x8000) * sizeof(WCHAR));
+    if (wgot >= 0) {
+        got = wgot / 2;
+    } else {
+        strcpy(path + n, ".answer");
+        long bgot = read_file(path, bytes, room * 2 + 0x8000);
+        if (bgot < 0)
+            return FALSE;
+        got = bgot ? MultiByteToWideChar(CP_ACP, 0, bytes, (int)bgot, units, (int)room + 0x8000) : 0;
+    }
+    if (!o->lpstrFile)
+        return FALSE;
+    if ((DWORD)got > room) {
+        o->lpstrFile[0] = (WCHAR)(got > 0xFFFF ? 0xFFFF : got);
+        last_error = FNERR_BUFFERTOOSMALL;
+        return FALSE;
+    }
+    /* Only the answer is written: behind it, the caller's bytes stay. */
+    memcpy(o->lpstrFile, units, (size_t)got * sizeof(WCHAR));
     last_error = 0;
     return TRUE;
 }
