@@ -32,14 +32,14 @@ bool SameUnits(const char16_t* a, const char16_t* b, ptrdiff_t length)
     return true;
 }
 
-char* Narrow(const char16_t* wide, ptrdiff_t length, Arena& arena, ptrdiff_t* ansiLength, bool* replaced)
+// `*ansiLength` is -1 when the call failed.
+char* Narrow(const char16_t* wide, ptrdiff_t length, Arena& arena, ptrdiff_t* ansiLength)
 {
     // A double-byte code page needs at most two bytes for one unit.
     char* bytes = New<char>(arena, 2 * length + 1);
-    *replaced = false;
-    *ansiLength = length ? OsNarrow(wide, (uint32_t)length, bytes, (uint32_t)(2 * length), replaced) : 0;
+    *ansiLength = length ? OsNarrow(wide, (uint32_t)length, bytes, (uint32_t)(2 * length)) : 0;
     if (length && !*ansiLength) {
-        *replaced = true;  // the call failed: nothing trustworthy came back
+        *ansiLength = -1;
     }
     return bytes;
 }
@@ -100,13 +100,12 @@ char16_t* Widen(const char* text, ptrdiff_t length, Arena& arena, ptrdiff_t* wid
 
 char* NarrowExactly(const char16_t* wide, ptrdiff_t length, Arena& arena, ptrdiff_t* ansiLength)
 {
-    bool replaced;
-    char* bytes = Narrow(wide, length, arena, ansiLength, &replaced);
-    if (replaced) {
+    char* bytes = Narrow(wide, length, arena, ansiLength);
+    if (*ansiLength < 0) {
         return nullptr;
     }
-    // What the code page reads back must be the same characters: no
-    // replacement that the flag did not report slips through.
+    // Exact means that the code page reads the bytes back as the very same
+    // characters: a default character or a look-alike never passes.
     ptrdiff_t backLength;
     char16_t* back = Widen(bytes, *ansiLength, arena, &backLength);
     if (backLength != length || !SameUnits(back, wide, length)) {
@@ -118,8 +117,7 @@ char* NarrowExactly(const char16_t* wide, ptrdiff_t length, Arena& arena, ptrdif
 char* NarrowForMessage(const char16_t* wide, ptrdiff_t length, Arena& arena)
 {
     ptrdiff_t ansiLength;
-    bool replaced;
-    return Narrow(wide, length, arena, &ansiLength, &replaced);
+    return Narrow(wide, length, arena, &ansiLength);
 }
 
 char* AnsiPath(const char16_t* path, ptrdiff_t length, Arena& arena, ptrdiff_t* ansiLength)

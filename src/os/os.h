@@ -52,10 +52,9 @@ uint32_t OsWiden(const char* bytes, uint32_t length, char16_t* wide, uint32_t ca
 
 // WideCharToMultiByte to the ANSI code page with WC_NO_BEST_FIT_CHARS:
 // converts `length` units into at most `capacity` bytes. A character that
-// has no exact form becomes the code page's default character, and then
-// `*replaced` is set. Returns the count written; 0 when it fails or does
-// not fit.
-uint32_t OsNarrow(const char16_t* wide, uint32_t length, char* bytes, uint32_t capacity, bool* replaced);
+// has no exact form becomes the code page's default character ("?"), never
+// a look-alike. Returns the count written; 0 when it fails or does not fit.
+uint32_t OsNarrow(const char16_t* wide, uint32_t length, char* bytes, uint32_t capacity);
 
 // GetShortPathNameW: `path` with each component that has an 8.3 alias
 // replaced by it (a component without one stays as it is). Returns its

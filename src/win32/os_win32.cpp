@@ -79,15 +79,14 @@ uint32_t OsWiden(const char* bytes, uint32_t length, char16_t* wide, uint32_t ca
     return MultiByteToWideChar(CP_ACP, 0, bytes, (int)length, (LPWSTR)wide, (int)capacity);
 }
 
-uint32_t OsNarrow(const char16_t* wide, uint32_t length, char* bytes, uint32_t capacity, bool* replaced)
+uint32_t OsNarrow(const char16_t* wide, uint32_t length, char* bytes, uint32_t capacity)
 {
-    // Without WC_NO_BEST_FIT_CHARS, "Ł" quietly becomes "L" and the flag
-    // stays clear: the name of another file, or of none.
-    BOOL usedDefault = FALSE;
-    int got = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, (LPCWSTR)wide, (int)length, bytes, (int)capacity,
-                                  nullptr, &usedDefault);
-    *replaced = usedDefault;
-    return (uint32_t)got;
+    // Without WC_NO_BEST_FIT_CHARS, "Ł" quietly becomes "L", and even the
+    // used-default flag stays clear: the name of another file, or of none.
+    // With it, what has no exact form becomes "?", which reads back as
+    // something else and so is caught by the caller's check.
+    return (uint32_t)WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, (LPCWSTR)wide, (int)length, bytes,
+                                         (int)capacity, nullptr, nullptr);
 }
 
 uint32_t OsShortPath(const char16_t* path, char16_t* buffer, uint32_t capacity)

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <optional>
 #include <string>
+#include <vector>
 #include "app/help.h"
 #include "support/fake_os.h"
 
@@ -165,6 +166,51 @@ TEST(Program, WritesAFullMultipleSelection)
     Outcome run = RunProgramWith("t for *.* /multiselect", answer);
     EXPECT_EQ(run.out, line + "\r\n");
     EXPECT_EQ(run.status, 0);
+}
+
+TEST(Program, NeverWritesANameThatIsNotTheChosenFile)
+{
+    // The dialog answers in UTF-16; code page 1252 holds "é" but not "Ł"
+    // (best fit: "L") nor "中" ("?", a wildcard to cmd).
+    const std::string NoForm = "Name not in the ANSI code page and without a short name: ";
+    struct {
+        const char* label;
+        std::string cmdline;
+        std::u16string answer;
+        std::vector<std::pair<std::u16string, std::u16string>> aliases;
+        std::string out;
+        std::string err;
+        int32_t status;
+    } cases[] = {
+        {"held exactly", "t \"set f=\" *.*", u"C:\\d\\caf\u00E9.txt\0"s, {}, "set f=\"C:\\d\\caf\xE9.txt\"\r\n", "", 0},
+        {"alias", "t \"set f=\" *.*", u"C:\\d\\\u0141og.txt\0"s, {{u"C:\\d\\\u0141og.txt", u"C:\\d\\_OG~1.TXT"}},
+         "set f=\"C:\\d\\_OG~1.TXT\"\r\n", "", 0},
+        {"no alias", "t \"set f=\" *.*", u"C:\\d\\\u0141og.txt\0"s, {{u"C:\\d\\\u0141og.txt", u"C:\\d\\\u0141og.txt"}}, "",
+         NoForm + "C:\\d\\?og.txt\n", 1},
+        {"one of many", "t x *.* /multiselect", u"C:\\d\0a\0\u4E2D\u6587.txt\0b\0\0"s, {}, "",
+         NoForm + "C:\\d\\??.txt\n", 1},
+        {"many, one alias", "t x *.* /multiselect /noquote", u"C:\\d\0a\0\u4E2D\u6587.txt\0\0"s,
+         {{u"C:\\d\\\u4E2D\u6587.txt", u"C:\\d\\__~1.TXT"}}, "x C:\\d\\a C:\\d\\__~1.TXT\r\n", "", 0},
+        {"cut list", "t x *.* /multiselect", u"C:\\d\0a\0"s + std::u16string(20480 - 7, u'n'), {}, "",
+         "Selection too long: pick fewer files\n", 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        ResetFake();
+        Fake.CommandLine = c.cmdline;
+        Fake.WideAnswer = c.answer;
+        Fake.ShortPaths = c.aliases;
+        Fake.Streams[2] = Stream::Redirected;
+        EXPECT_EQ(RunFake(), c.status);
+        EXPECT_EQ(Written(OsStdOutput), c.out);
+        EXPECT_EQ(Written(OsStdError), c.err);
+        // The message goes out as the others do: text, then its LF.
+        if (!c.err.empty()) {
+            ASSERT_EQ(Fake.Writes.size(), 3u);
+            EXPECT_EQ(Fake.Writes[2].Via, "file");
+            EXPECT_EQ(Fake.Writes[2].Bytes, "\n");
+        }
+    }
 }
 
 struct RequestCase {

@@ -1,7 +1,8 @@
 // Drives the whole program against the fake Windows with arbitrary input and
 // checks what must hold for every run. Input: one byte of settings, then the
 // command line up to the first NUL, then the dialog's answer (any bytes,
-// NULs included, of any length).
+// NULs included, of any length): code page 1252 bytes, or UTF-16LE units
+// after the marker FF FE.
 //
 // Settings byte: bit 0 the dialog answers (else it is cancelled); bits 1-2
 // the memory granted (8 MiB, 1 MiB, 64 KiB, nothing); bit 3 path
@@ -15,6 +16,7 @@
 #include <cstring>
 #include <optional>
 #include <string>
+#include <vector>
 #include "support/fake_os.h"
 
 namespace {
@@ -87,7 +89,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
     ResetFake();
     Fake.CommandLine = cmdline;
-    if (settings & 1) {
+    bool wide = answer.size() >= 2 && (unsigned char)answer[0] == 0xFF && (unsigned char)answer[1] == 0xFE;
+    if ((settings & 1) && wide) {
+        std::u16string units((answer.size() - 2) / 2, u'\0');
+        std::memcpy(units.data(), answer.data() + 2, units.size() * 2);
+        Fake.WideAnswer = units;
+    } else if (settings & 1) {
         Fake.Answer = answer;
     }
     Fake.MemoryLimit = Limits[(settings >> 1) & 3];
@@ -105,7 +112,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     for (const FakeWrite& w : Fake.Writes) {
         outWrites += w.To == OsStdOutput && w.Done;
     }
-    bool chosen = Fake.Answer && Fake.Answer->size() <= 20480 && !Fake.Requests.empty();
+    std::u16string given = Fake.WideAnswer ? *Fake.WideAnswer : Fake.Answer ? Widen1252(*Fake.Answer) : u"";
+    bool chosen = (Fake.Answer || Fake.WideAnswer) && given.size() <= 20480 && !Fake.Requests.empty();
     std::string command = FirstParam(cmdline);
 
     Check(status == 0 || status == 1 || status == 255, "status", std::to_string(status));
@@ -113,6 +121,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     Check(outWrites <= 1, "more than one write to standard output");
     Check(out.empty() || (chosen && status == 0), "a line without a choice");
     Check(out.empty() || StartsWith(out, command), "the line does not start with the command string", out);
+    // Never a name that is not the chosen file: every character after the
+    // command string is one the dialog gave, or the line's own quotes,
+    // blanks, separators and line end; no best fit, no "?" put in.
+    if (!out.empty()) {
+        std::vector<bool> gave(0x10000);
+        // What the dialog left behind its answer (the initial name) counts
+        // as given too: the buffer holds both.
+        for (char16_t c : given + Widen1252(Fake.Requests.empty() ? "" : Fake.Requests[0].File)) {
+            gave[c] = true;
+        }
+        for (char16_t c : u"\" \\\r\n") {
+            gave[c] = true;
+        }
+        for (char16_t c : Widen1252(out.substr(command.size()))) {
+            Check(gave[c], "a character that the dialog did not give", out);
+        }
+    }
     Check(status != 0 || !Fake.Requests.empty() || command.empty() || command == "/?",
           "success without a dialog or help");
     if (status == 255) {

@@ -115,6 +115,68 @@ TEST(SeamLower, LowersTheAnsiCodePagesLettersOnly)
     }
 }
 
+TEST(SeamCodePage, ConvertsBothWaysWithoutBestFit)
+{
+    // The conversions that the dialog's texts take under code page 1252.
+    struct {
+        std::string bytes;
+        std::u16string wide;
+    } exact[] = {
+        {"caf\xE9", u"caf\u00E9"},
+        {"\x80\x8A\x9F\xFF", u"\u20AC\u0160\u0178\u00FF"},
+        {std::string("a\0b", 3), std::u16string(u"a\0b", 3)},  // NULs convert as any other byte
+    };
+    for (const auto& c : exact) {
+        SCOPED_TRACE(c.bytes);
+        char16_t wide[16];
+        ASSERT_EQ(OsWiden(c.bytes.data(), (uint32_t)c.bytes.size(), wide, 16), c.wide.size());
+        EXPECT_EQ(std::u16string(wide, c.wide.size()), c.wide);
+        char bytes[16];
+        ASSERT_EQ(OsNarrow(c.wide.data(), (uint32_t)c.wide.size(), bytes, 16), c.bytes.size());
+        EXPECT_EQ(std::string(bytes, c.bytes.size()), c.bytes);
+    }
+    // What has no exact form becomes "?", never a look-alike ("L" for "Ł").
+    struct {
+        std::u16string wide;
+        std::string bytes;
+    } inexact[] = {
+        {u"\u0141og", "?og"},
+        {u"\u4E2D\u6587.txt", "??.txt"},
+        {u"\u043F\u0440\u0438", "???"},
+    };
+    for (const auto& c : inexact) {
+        SCOPED_TRACE(c.bytes);
+        char bytes[16];
+        uint32_t got = OsNarrow(c.wide.data(), (uint32_t)c.wide.size(), bytes, 16);
+        EXPECT_EQ(std::string(bytes, got), c.bytes);
+    }
+    char16_t wide[4];
+    EXPECT_EQ(OsWiden("", 0, wide, 4), 0u) << "an empty input is refused";
+}
+
+#ifdef _WIN32
+TEST(SeamShortPath, GivesAnAliasThatTheCodePageHolds)
+{
+    // Wine gives every file an alias; Windows only where 8.3 names are made.
+    wchar_t dir[MAX_PATH];
+    GetTempPathW(MAX_PATH, dir);
+    std::wstring path = std::wstring(dir) + L"\u4E2D\u6587-seam.txt";
+    HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    CloseHandle(h);
+    char16_t alias[MAX_PATH];
+    uint32_t length = OsShortPath((const char16_t*)path.c_str(), alias, MAX_PATH);
+    ASSERT_GT(length, 0u);
+    ASSERT_LT(length, (uint32_t)MAX_PATH);
+    for (uint32_t i = 0; i < length; i++) {
+        EXPECT_LT(alias[i], 0x80) << "position " << i;
+    }
+    EXPECT_NE(GetFileAttributesW((const wchar_t*)alias), INVALID_FILE_ATTRIBUTES) << "the alias names the file";
+    DeleteFileW(path.c_str());
+    EXPECT_EQ(OsShortPath((const char16_t*)path.c_str(), alias, MAX_PATH), 0u) << "no alias for what is not there";
+}
+#endif
+
 // A handle of each kind that a parent can hand over, and what each write
 // function does with it: only a console takes console writes, and no write
 // reaches anything through a missing or made-up handle.

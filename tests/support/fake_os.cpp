@@ -337,16 +337,11 @@ uint32_t OsWiden(const char* bytes, uint32_t length, char16_t* wide, uint32_t ca
     return length;
 }
 
-uint32_t OsNarrow(const char16_t* wide, uint32_t length, char* bytes, uint32_t capacity, bool* replaced)
+uint32_t OsNarrow(const char16_t* wide, uint32_t length, char* bytes, uint32_t capacity)
 {
-    std::u16string text(wide, length);
-    std::string narrow = Narrow1252(text);
+    std::string narrow = Narrow1252(std::u16string(wide, length));
     if (length == 0 || narrow.size() > capacity) {
         return 0;
-    }
-    *replaced = false;
-    for (char16_t c : text) {
-        *replaced = *replaced || !To1252(c);
     }
     std::memcpy(bytes, narrow.data(), narrow.size());
     return (uint32_t)narrow.size();
