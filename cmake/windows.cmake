@@ -36,6 +36,7 @@ target_link_options(tamberlin PRIVATE
     -Wl,--gc-sections -Wl,--no-insert-timestamp)
 # libgcc is static: it supplies helpers such as stack probes, never a DLL.
 target_link_libraries(tamberlin PRIVATE kernel32 user32 comdlg32 gcc)
+include(cmake/release.cmake)
 
 if(NOT TAMBERLIN_TESTS)
     return()
