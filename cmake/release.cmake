@@ -14,10 +14,8 @@ else()
         OUTPUT_VARIABLE TAMBERLIN_EPOCH OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
 endif()
 if(TAMBERLIN_EPOCH MATCHES "^[1-9][0-9]*$")
-    # Rewritten only when the time changes, and then the program relinks.
-    file(CONFIGURE OUTPUT ${CMAKE_BINARY_DIR}/pe-timestamp.txt CONTENT "${TAMBERLIN_EPOCH}\n")
+    # A new time changes the link command, and so relinks the program.
     set_target_properties(tamberlin PROPERTIES
-        LINK_DEPENDS ${CMAKE_BINARY_DIR}/pe-timestamp.txt
         RULE_LAUNCH_LINK "${CMAKE_COMMAND} -E env SOURCE_DATE_EPOCH=${TAMBERLIN_EPOCH}")
 elseif(DEFINED ENV{SOURCE_DATE_EPOCH})
     message(FATAL_ERROR "SOURCE_DATE_EPOCH='$ENV{SOURCE_DATE_EPOCH}': want seconds since 1970, not 0")

@@ -71,7 +71,8 @@ def user_readme(markdown):
 
 
 def crlf(text):
-    return text.replace('\r\n', '\n').replace('\n', '\r\n')
+    # Read in text mode, every line already ends in a bare \n.
+    return text.replace('\n', '\r\n')
 
 
 def zip_time(epoch):

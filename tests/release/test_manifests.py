@@ -43,6 +43,16 @@ class Packed:
 
     def __init__(self, version='1.0.0', prefix=None, homepage=None, readme=README, env=None, umask=None,
                  mtime=None):
+        # The umask is in force for the inputs too, as it would be in a
+        # checkout made under it.
+        old = os.umask(umask) if umask is not None else None
+        try:
+            self.run(version, prefix, homepage, readme, env, mtime)
+        finally:
+            if old is not None:
+                os.umask(old)
+
+    def run(self, version, prefix, homepage, readme, env, mtime):
         self.tmp = tempfile.TemporaryDirectory()
         self.dir = self.tmp.name
         self.out = os.path.join(self.dir, 'dist')
@@ -60,13 +70,8 @@ class Packed:
             args += ['--url-prefix', prefix]
         if homepage is not None:
             args += ['--homepage', homepage]
-        old = os.umask(umask) if umask is not None else None
-        try:
-            self.proc = subprocess.run(args, capture_output=True, text=True, timeout=60,
-                                       env=dict(os.environ, **(env or {})))
-        finally:
-            if old is not None:
-                os.umask(old)
+        self.proc = subprocess.run(args, capture_output=True, text=True, timeout=60,
+                                   env=dict(os.environ, **(env or {})))
 
     def files(self):
         found = {}
@@ -179,6 +184,25 @@ ADDRESSES = [
     ('2.13.0', 'http://files.example.invalid:8080/a/b', None,
      'http://files.example.invalid:8080/a/b', 'http://files.example.invalid:8080/a/b'),
 ]
+
+
+class YamlScalars(unittest.TestCase):
+    """The winget manifests' writer, read back by a YAML parser: values
+    that a careless writer would let turn into numbers, booleans, nulls or
+    comments must come back as the same text."""
+
+    VALUES = ['1.10', '2.0.0', '0123', '1e3', '12E45', 'yes', 'off', 'null', '~', '',
+              'a: b', '#not a comment', '- item', "it's", 'say "hi"', '[x]', '{y}',
+              'back\\slash', 'caf\u00e9', '@at', '*star', '&amp', '!tag', '%percent', '> folded']
+
+    def test_round_trip(self):
+        sys.path.insert(0, os.path.dirname(PACKAGE))
+        import package
+        for value in self.VALUES:
+            with self.subTest(value=value):
+                doc = yaml.safe_load(package.yaml_text([
+                    ('Key', value), ('List', [value]), ('Maps', [[('A', value), ('B', value)]])]))
+                self.assertEqual(doc, {'Key': value, 'List': [value], 'Maps': [{'A': value, 'B': value}]})
 
 
 class Manifests(unittest.TestCase):
