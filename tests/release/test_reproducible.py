@@ -8,11 +8,12 @@ Each tree is a clone of this repository at HEAD with the working tree's
 files laid over it, so that what is tested is what is being changed, while
 `git log` still gives the commit's time.
 """
+import calendar
 import os
 import re
 import shutil
 import subprocess
-import sys
+import time
 import tempfile
 import unittest
 
@@ -57,20 +58,12 @@ def read_tree(top):
 
 
 def pe_time_stamp(exe):
-    # TimeDateStamp: 8 bytes into the COFF header, which follows "PE\0\0"
-    # at the offset that the DOS header holds at 0x3c.
-    with open(exe, 'rb') as f:
-        data = f.read()
-    pe = int.from_bytes(data[0x3c:0x40], 'little')
-    assert data[pe:pe + 4] == b'PE\0\0', exe
-    return int.from_bytes(data[pe + 8:pe + 12], 'little')
-
-
-def objdump_time(exe):
+    """The PE header's time stamp, as binutils reads it."""
     out = subprocess.run(['i686-w64-mingw32-objdump', '-p', exe], capture_output=True, text=True, check=True,
                          env=dict(os.environ, TZ='UTC')).stdout
     m = re.search(r'^Time/Date\s+(.+)$', out, re.M)
-    return m and m.group(1).strip()
+    assert m, out
+    return calendar.timegm(time.strptime(m.group(1).strip(), '%a %b %d %H:%M:%S %Y'))
 
 
 class Reproducible(unittest.TestCase):
@@ -114,10 +107,6 @@ class Reproducible(unittest.TestCase):
         self.assertGreater(commit, 0)
         exe = os.path.join(self.trees[0], 'dist', 'tamberlin.exe')
         self.assertEqual(pe_time_stamp(exe), commit)
-        # And as the binutils that a user has reads it.
-        want = subprocess.run(['date', '-u', '-d', f'@{commit}', '+%a %b %e %H:%M:%S %Y'],
-                              capture_output=True, text=True, check=True).stdout.strip()
-        self.assertEqual(objdump_time(exe), want)
 
     def test_checksums_verify(self):
         for tree in self.trees:
@@ -126,12 +115,6 @@ class Reproducible(unittest.TestCase):
             self.assertEqual(proc.returncode, 0, proc.stdout + proc.stderr)
             self.assertEqual(sorted(proc.stdout.splitlines()),
                              ['tamberlin-1.0.0-win32.zip: OK', 'tamberlin.exe: OK'])
-
-    def test_executable_shape(self):
-        exe = os.path.join(self.trees[0], 'dist', 'tamberlin.exe')
-        proc = subprocess.run([sys.executable, os.path.join(ROOT, 'tests', 'app', 'check_binary.py'), exe],
-                              capture_output=True, text=True)
-        self.assertEqual(proc.returncode, 0, proc.stdout)
 
     def test_plain_build_takes_the_commit_time(self):
         # A build that no release started reads the time from git itself,
