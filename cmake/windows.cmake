@@ -33,9 +33,10 @@ target_compile_options(tamberlin PRIVATE
 target_link_options(tamberlin PRIVATE
     -nostdlib -s -flto -Os
     -Wl,-e,_Entry@0 -Wl,--fatal-warnings -Wl,--subsystem,console
-    -Wl,--gc-sections -Wl,--no-insert-timestamp)
+    -Wl,--gc-sections -Wl,--insert-timestamp)
 # libgcc is static: it supplies helpers such as stack probes, never a DLL.
 target_link_libraries(tamberlin PRIVATE kernel32 user32 comdlg32 gcc)
+include(cmake/release.cmake)
 
 if(NOT TAMBERLIN_TESTS)
     return()

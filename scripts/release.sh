@@ -1,0 +1,62 @@
+#!/usr/bin/env bash
+# Builds the release files of the version in VERSION into dist/.
+#
+#   bash scripts/release.sh [DOWNLOAD_URL_PREFIX [HOMEPAGE_URL]]
+#
+# Always writes dist/tamberlin-VERSION-win32.zip (tamberlin.exe, README.txt,
+# LICENSE.txt), dist/tamberlin.exe and dist/SHA256SUMS covering both.
+#
+# DOWNLOAD_URL_PREFIX is the http(s) address of the folder that this
+# release's files of dist/ will be uploaded to. With it, the script also
+# writes the package managers' manifests for those addresses, carrying the
+# files' real hashes: dist/tamberlin.json (Scoop, the zip) and dist/winget/
+# (winget, the bare executable as a portable package). HOMEPAGE_URL goes into
+# both as the project's page; it defaults to DOWNLOAD_URL_PREFIX. Without a
+# prefix no manifests are written: they would name an address that nobody
+# chose.
+#
+# The files are the same bytes on every machine and in every folder for one
+# commit: the PE time stamp and the zip's times are SOURCE_DATE_EPOCH, taken
+# from the last commit unless it is set already.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+say() { echo "release: $*"; }
+die() { echo "release: $*" >&2; exit 2; }
+
+[ $# -le 2 ] || die "usage: bash scripts/release.sh [DOWNLOAD_URL_PREFIX [HOMEPAGE_URL]]"
+prefix=${1:-}
+homepage=${2:-}
+for url in "$prefix" "$homepage"; do
+    [ -z "$url" ] || python3 scripts/package.py --check-url "$url" || exit 2
+done
+
+version=$(head -n1 VERSION)
+[[ $version =~ ^[0-9]+\.[0-9]+\.[0-9]+$ ]] || die "VERSION holds '$version', not MAJOR.MINOR.PATCH"
+
+if [ -z "${SOURCE_DATE_EPOCH+set}" ]; then
+    SOURCE_DATE_EPOCH=$(git log -1 --format=%ct 2>/dev/null) || die "not a git checkout: set SOURCE_DATE_EPOCH"
+fi
+# 0 is what a linker writes when told to leave the stamp out, and scanners
+# take it for a packer's mark.
+[[ $SOURCE_DATE_EPOCH =~ ^[1-9][0-9]*$ ]] || die "SOURCE_DATE_EPOCH='$SOURCE_DATE_EPOCH': want seconds since 1970, not 0"
+export SOURCE_DATE_EPOCH
+
+[ -z "$(git status --porcelain --untracked-files=no 2>/dev/null)" ] ||
+    say "warning: uncommitted changes; the files will not match the commit's"
+
+# Root is needed only to install; the check says whether there is anything to.
+if ! bash scripts/setup.sh --check; then
+    if [ "$(id -u)" -eq 0 ]; then bash scripts/setup.sh; else sudo bash scripts/setup.sh; fi
+fi
+
+say "building tamberlin $version (time stamp $SOURCE_DATE_EPOCH)"
+cmake --preset win32 >/dev/null
+cmake --build --preset win32 --target tamberlin >/dev/null
+
+rm -rf dist
+args=(--version "$version" --epoch "$SOURCE_DATE_EPOCH" --exe build/win32/tamberlin.exe
+      --readme README.md --license LICENSE --out dist)
+[ -z "$prefix" ] || args+=(--url-prefix "$prefix")
+[ -z "$homepage" ] || args+=(--homepage "$homepage")
+python3 scripts/package.py "${args[@]}" | sed 's/^/release: wrote /'
+[ -n "$prefix" ] || say "no DOWNLOAD_URL_PREFIX given: no manifests written"
