@@ -1,0 +1,195 @@
+"""The README's recipes, run exactly as printed: every ```bat block of
+README.md becomes a batch file beside the real executable and runs under
+Wine's cmd, with the stand-in dialog picking files. The one rewrite is the
+one the README documents for Wine: `do %%L` becomes `do call %%L`.
+
+Each recipe is known by the heading above it, and every recipe of the
+README must have its outcomes here: a recipe without them, or one whose
+outcome changes, fails the suite."""
+import glob
+import os
+import re
+import shutil
+import subprocess
+import tempfile
+import unittest
+
+import winrun
+from winrun import hexs
+
+README = os.path.join(os.environ['TAMBERLIN_SOURCE'], 'README.md')
+BLOCK = re.compile(r'^```bat\n(.*?)^```\n', re.S | re.M)
+HEADING = re.compile(r'^#{2,4} (.+)$', re.M)
+
+
+def recipes():
+    """{heading: script} for every bat block, under the nearest heading."""
+    with open(README, encoding='utf-8') as f:
+        text = f.read()
+    found = {}
+    for block in BLOCK.finditer(text):
+        headings = HEADING.findall(text, 0, block.start())
+        found[headings[-1]] = block.group(1)
+    return found
+
+
+def for_wine(script: str) -> bytes:
+    """The README's documented rewrite for Wine's cmd, and nothing else."""
+    return script.replace(' do %%L', ' do call %%L').replace('\n', '\r\n').encode('cp1252')
+
+
+def wine_value(expression: str) -> str:
+    done = subprocess.run(['wine', 'cmd', '/c', 'echo', expression], capture_output=True,
+                          stdin=subprocess.DEVNULL, env=dict(os.environ, WINEDEBUG='-all'), timeout=60)
+    return done.stdout.decode('cp1252').strip()
+
+
+def unix_path(windows: str) -> str:
+    done = subprocess.run(['winepath', '-u', windows], capture_output=True, stdin=subprocess.DEVNULL,
+                          env=dict(os.environ, WINEDEBUG='-all'), timeout=60)
+    return done.stdout.decode().strip()
+
+
+class Recipes(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.recipes = recipes()
+        cls.profile = wine_value('%USERPROFILE%').encode('cp1252')
+        cls.temp = unix_path(wine_value('%TEMP%'))
+
+    def setUp(self):
+        self.tmp = tempfile.mkdtemp(prefix='tamberlin-readme-')
+        self.addCleanup(shutil.rmtree, self.tmp, True)
+        # The script stands beside the program, which has the stand-in
+        # dialog beside itself.
+        shutil.copy(os.environ['TAMBERLIN_EXE'], self.tmp)
+        shutil.copy(os.environ['TAMBERLIN_STUB_DLL'], os.path.join(self.tmp, 'comdlg32.dll'))
+        os.mkdir(os.path.join(self.tmp, 'backup'))
+        self.docs = os.path.join(self.tmp, 'my docs')
+        os.mkdir(self.docs)
+        self.wdocs = winrun.winpath(self.docs).encode()
+        self.stub = os.path.join(self.tmp, 'dlg')
+
+    def doc(self, name: bytes, text: bytes = b'') -> bytes:
+        """Makes a file among the documents; returns its Windows name."""
+        with open(os.path.join(self.docs.encode(), name), 'wb') as f:
+            f.write(text or b'content of ' + name)
+        return self.wdocs + b'\\' + name
+
+    def leftovers(self):
+        return sorted(glob.glob(os.path.join(self.temp, 'tamberlin-*')))
+
+    def run_recipe(self, heading, answer=None, args=(), switches=()):
+        """Runs the recipe under `heading`; answer None cancels. Returns
+        stdout, stderr, cmd's status and the dialog's request."""
+        self.assertIn(heading, self.recipes, 'the README has no such recipe')
+        for suffix in ('.answer', '.request'):
+            if os.path.exists(self.stub + suffix):
+                os.remove(self.stub + suffix)
+        if answer is not None:
+            with open(self.stub + '.answer', 'wb') as f:
+                f.write(answer)
+        bat = os.path.join(self.tmp, 'recipe.bat')
+        with open(bat, 'wb') as f:
+            f.write(for_wine(self.recipes[heading]))
+        before = self.leftovers()
+        # Values left over from before the script: a recipe must not take
+        # them for a choice.
+        env = dict(os.environ, WINEDEBUG='-all', WINEDLLOVERRIDES='comdlg32=n',
+                   TAMBERLIN_STUB=winrun.winpath(self.stub), f='"stale.txt"', files='"stale.txt"')
+        # From another folder: the recipes find the program through %~dp0.
+        proc = subprocess.Popen(['wine', 'cmd', *switches, '/c', winrun.winpath(bat), *args],
+                                stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                                env=env, cwd=self.docs, start_new_session=True)
+        out, err = winrun._collect(proc)
+        self.assertEqual(self.leftovers(), before, 'a temporary file was left behind')
+        return out, err, proc.returncode, winrun._parse(self.stub + '.request')
+
+    def test_every_recipe_is_checked_here(self):
+        checked = {'One file into a variable', 'Several files in a loop', 'Telling a cancel from a bad call',
+                   'More on the line: a command with the name in the middle',
+                   'A folder and a title from variables'}
+        self.assertEqual(set(self.recipes), checked)
+
+    def test_one_file_into_a_variable(self):
+        heading = 'One file into a variable'
+        chosen = self.doc(b'report 1 (final) & more.txt', b'quarterly figures')
+        out, err, status, request = self.run_recipe(heading, chosen + b'\0')
+        self.assertEqual((out, err, status),
+                         (b'You chose report 1 (final) & more.txt in ' + self.wdocs + b'\\\r\nquarterly figures', b'', 0))
+        self.assertEqual(request['lpstrInitialDir'], hexs(self.profile + b'\\Documents\\'))
+        self.assertEqual((request['lpstrFilter'], request['lpstrTitle']),
+                         (hexs(b'*.txt\0*.txt\0\0'), hexs(b'Pick a file')))
+        self.assertEqual(self.run_recipe(heading)[:3], (b'Nothing chosen.\r\n', b'', 1))
+
+    def test_several_files_in_a_loop(self):
+        heading = 'Several files in a loop'
+        cases = [
+            ('three', [b'a b.txt', b'c (1).log', b'd&e.txt']),
+            ('one', [b'only.txt']),
+        ]
+        for label, names in cases:
+            with self.subTest(label):
+                for name in names:
+                    self.doc(name)
+                answer = self.wdocs + b'\0' + b'\0'.join(names) + b'\0\0'
+                out, err, status, request = self.run_recipe(heading, answer)
+                self.assertEqual((out, err, status),
+                                 (b''.join(b'%s in %s\\\r\n' % (n, self.wdocs) for n in names), b'', 0))
+                self.assertEqual(request['Flags'], '0x00081204')
+        self.assertEqual(self.run_recipe(heading)[:3], (b'', b'', 1))
+
+    def test_telling_a_cancel_from_a_bad_call(self):
+        heading = 'Telling a cancel from a bad call'
+        chosen = self.doc(b'a.txt')
+        many = [b'file number %04d with a long name.txt' % i for i in range(200)]
+        cases = [
+            ('chosen', chosen + b'\0', [], b'You chose "' + chosen + b'"\r\n', b'', 0),
+            ('cancelled', None, [], b'Nothing chosen.\r\n', b'', 1),
+            ('bad option', chosen + b'\0', ['/bogus'],
+             b'Tamberlin was called wrongly: see its message above.\r\n', b'Invalid option: /bogus\n', 2),
+            # cmd cannot take a line over 8191 characters: the script
+            # notices before reading it.
+            ('too long for cmd', self.wdocs + b'\0' + b'\0'.join(many) + b'\0\0', ['/multiselect'],
+             b'Too many files for one line.\r\n', b'', 3),
+        ]
+        for label, answer, args, out, err, status in cases:
+            with self.subTest(label):
+                self.assertEqual(self.run_recipe(heading, answer, args)[:3], (out, err, status))
+
+    def test_the_file_recipe_keeps_percent_and_exclamation(self):
+        # With delayed expansion on from the start (cmd /v:on), only the
+        # recipe's own setlocal keeps the ! in names.
+        for name in [b'50%.txt', b'100%PATH% done.txt', b'wow!y! 5%.txt', b'a=b;c,d.txt']:
+            with self.subTest(name=name):
+                chosen = self.doc(name)
+                out, err, status, _ = self.run_recipe('Telling a cancel from a bad call', chosen + b'\0',
+                                                      switches=['/v:on'])
+                self.assertEqual((out, err, status), (b'You chose "' + chosen + b'"\r\n', b'', 0))
+
+    def test_more_on_the_line(self):
+        heading = 'More on the line: a command with the name in the middle'
+        chosen = self.doc(b'notes 1.txt', b'to keep')
+        out, err, status, request = self.run_recipe(heading, chosen + b'\0')
+        self.assertEqual((out, err, status), (b'Backed up.\r\n', b'', 0))
+        with open(os.path.join(self.tmp, 'backup', 'notes 1.txt'), 'rb') as f:
+            self.assertEqual(f.read(), b'to keep')
+        self.assertEqual(request['lpstrTitle'], hexs(b'File to back up'))
+        self.assertEqual(self.run_recipe(heading)[:3], (b'', b'', 1))
+
+    def test_a_folder_and_a_title_from_variables(self):
+        heading = 'A folder and a title from variables'
+        chosen = self.doc(b'new.txt')
+        for label, args, title in [('default title', [], b'Pick a file'), ('given title', ['My title'], b'My title')]:
+            with self.subTest(label):
+                out, err, status, request = self.run_recipe(heading, chosen + b'\0', args)
+                self.assertEqual((out, err, status), (b'"' + chosen + b'"\r\n', b'', 0))
+                # The folder's backslash keeps it the folder, and the title
+                # keeps /maynotexist in the list.
+                self.assertEqual(request['lpstrInitialDir'], hexs(self.profile + b'\\Documents\\'))
+                self.assertEqual(request['lpstrFilter'], hexs(b'*.*\0*.*\0\0'))
+                self.assertEqual((request['lpstrTitle'], request['Flags']), (hexs(title), '0x00000004'))
+
+
+if __name__ == '__main__':
+    unittest.main()
