@@ -182,21 +182,35 @@ static void record(const OPENFILENAMEA *o, const char *path, char form)
     free(t.p);
 }
 
+/* The path prefix from TAMBERLIN_STUB into `path`; its length, or 0 when
+ * there is none. Clears the last error, as the real calls do. */
+static DWORD stub_prefix(char *path)
+{
+    DWORD n = GetEnvironmentVariableA("TAMBERLIN_STUB", path, MAX_PATH - 16);
+    last_error = 0;
+    return n < MAX_PATH - 16 ? n : 0;
+}
+
+/* The error code a test asked for, if any, for CommDlgExtendedError. */
+static void read_error(char *path, DWORD n)
+{
+    strcpy(path + n, ".error");
+    char code[16] = { 0 };
+    if (read_file(path, code, sizeof code - 1) > 0)
+        last_error = strtoul(code, NULL, 10);
+}
+
 WINCOMMDLGAPI BOOL WINAPI GetOpenFileNameA(LPOPENFILENAMEA o)
 {
     char path[MAX_PATH];
-    DWORD n = GetEnvironmentVariableA("TAMBERLIN_STUB", path, MAX_PATH - 16);
-    last_error = 0;
-    if (!o || n == 0 || n >= MAX_PATH - 16)
+    DWORD n = stub_prefix(path);
+    if (!o || n == 0)
         return FALSE;
 
     strcpy(path + n, ".request");
     record(o, path, 'A');
 
-    strcpy(path + n, ".error");
-    char code[16] = { 0 };
-    if (read_file(path, code, sizeof code - 1) > 0)
-        last_error = strtoul(code, NULL, 10);
+    read_error(path, n);
 
     strcpy(path + n, ".answer");
     DWORD room = o->lpstrFile ? 2 * o->nMaxFile : 0;
@@ -235,9 +249,8 @@ static int wide_list_units(const WCHAR *f)
 WINCOMMDLGAPI BOOL WINAPI GetOpenFileNameW(LPOPENFILENAMEW o)
 {
     char path[MAX_PATH];
-    DWORD n = GetEnvironmentVariableA("TAMBERLIN_STUB", path, MAX_PATH - 16);
-    last_error = 0;
-    if (!o || n == 0 || n >= MAX_PATH - 16)
+    DWORD n = stub_prefix(path);
+    if (!o || n == 0)
         return FALSE;
 
     /* The same record as the ANSI form, from converted texts. The file
@@ -261,10 +274,7 @@ WINCOMMDLGAPI BOOL WINAPI GetOpenFileNameW(LPOPENFILENAMEW o)
     strcpy(path + n, ".request");
     record(&a, path, 'W');
 
-    strcpy(path + n, ".error");
-    char code[16] = { 0 };
-    if (read_file(path, code, sizeof code - 1) > 0)
-        last_error = strtoul(code, NULL, 10);
+    read_error(path, n);
 
     DWORD room = o->nMaxFile;
     WCHAR *units = calloc((size_t)room + 0x10000, sizeof(WCHAR));
