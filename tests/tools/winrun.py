@@ -28,6 +28,13 @@ def winpath(path: str) -> str:
     return 'Z:' + os.path.abspath(path).replace('/', '\\')
 
 
+def unixpath(path: str) -> str:
+    """Where a Windows name (an 8.3 alias too) leads, as Wine resolves it."""
+    done = subprocess.run(['winepath', '-u', path], capture_output=True, stdin=subprocess.DEVNULL,
+                          env=dict(os.environ, WINEDEBUG='-all'), timeout=TIMEOUT, check=True)
+    return done.stdout.decode().rstrip('\n')
+
+
 def hexs(text: bytes) -> str:
     """The stub's rendering of a text, for comparing with `request` values."""
     return text.hex()
@@ -80,7 +87,8 @@ def _collect(proc):
 def run(cmdline: bytes, exe: str = None, stub: tuple = None,
         env: dict = None, options=(), cwd: str = None, terminal: bool = False,
         to_files: bool = False) -> Result:
-    """stub: (answer,) or (answer, error_code); answer None means cancel.
+    """stub: (answer,) or (answer, error_code); answer None means cancel,
+    bytes are the ANSI answer, a str the wide one.
     env entries override the inherited environment; None removes one.
     terminal: run on a pseudo-terminal (through `script`), so that both
     streams are consoles; `out` is then everything the terminal received
@@ -106,7 +114,11 @@ def run(cmdline: bytes, exe: str = None, stub: tuple = None,
                         os.path.join(tmp, 'comdlg32.dll'))
             full_env['WINEDLLOVERRIDES'] = 'comdlg32=n'
             full_env['TAMBERLIN_STUB'] = winpath(prefix)
-            if stub[0] is not None:
+            if isinstance(stub[0], str):
+                # Text: the dialog's wide answer, as UTF-16 units.
+                with open(prefix + '.wanswer', 'wb') as f:
+                    f.write(stub[0].encode('utf-16-le', 'surrogatepass'))
+            elif stub[0] is not None:
                 with open(prefix + '.answer', 'wb') as f:
                     f.write(stub[0])
             if len(stub) > 1 and stub[1] is not None:

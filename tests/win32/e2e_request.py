@@ -2,6 +2,8 @@
 field of the OPENFILENAMEA record, recorded by the stand-in dialog library.
 The host tests check the request the program builds; this checks the
 record that the binding makes of it, and that an answer comes back."""
+import os
+import tempfile
 import unittest
 
 import winrun
@@ -38,6 +40,44 @@ class Answer(unittest.TestCase):
         # very buffer the binding handed over.
         r = winrun.run(b'tamberlin "set f=" C:\\docs\\*.* T /multiselect', stub=(b'C:\\\xe9\0\x80 \xff.txt\0z\0\0',))
         self.assertEqual((r.out, r.err, r.status), (b'set f="C:\\\xe9\\\x80 \xff.txt" "C:\\\xe9\\z"\r\n', b'', 0))
+
+
+class WideNames(unittest.TestCase):
+    """Names the code page cannot hold, through the binding's real
+    conversions and the real file system's aliases (Wine makes one for every
+    file)."""
+
+    def test_a_name_outside_the_code_page_is_written_as_its_alias(self):
+        with tempfile.TemporaryDirectory() as tmp:
+            for name, content in [('\u0141og.txt', b'the chosen one'), ('Log.txt', b'another file'),
+                                  ('\u4e2d\u6587.txt', b'chinese'), ('caf\u00e9.txt', b'accented')]:
+                with open(os.path.join(tmp, name), 'wb') as f:
+                    f.write(content)
+            folder = winrun.winpath(tmp)
+            for name, content in [('\u0141og.txt', b'the chosen one'), ('\u4e2d\u6587.txt', b'chinese')]:
+                with self.subTest(name=name):
+                    r = winrun.run(b'tamberlin "set f=" *.* /noquote', stub=(folder + '\\' + name + '\0',))
+                    self.assertEqual((r.err, r.status), (b'', 0))
+                    self.assertTrue(r.out.startswith(b'set f=' + folder.encode() + b'\\'), r.out)
+                    self.assertNotIn(b'?', r.out)
+                    alias = r.out[len(b'set f='):-2].decode('ascii')
+                    self.assertIn('~', alias)
+                    with open(winrun.unixpath(alias), 'rb') as f:
+                        self.assertEqual(f.read(), content, 'the alias names the chosen file')
+            # A name the code page holds is written as it is.
+            r = winrun.run(b'tamberlin "set f=" *.*', stub=(folder + '\\caf\u00e9.txt\0',))
+            self.assertEqual(r.out, b'set f="' + folder.encode() + b'\\caf\xe9.txt"\r\n')
+
+    def test_without_an_exact_form_nothing_is_written(self):
+        cases = [
+            ('no such file, so no alias', 'Z:\\nowhere\\\u4e2d.txt\0',
+             b'Name not in the ANSI code page and without a short name: Z:\\nowhere\\?.txt\n'),
+            ('a cut list', 'C:\\d\0a.txt\0' + 'n' * (20480 - 9), b'Selection too long: pick fewer files\n'),
+        ]
+        for label, answer, message in cases:
+            with self.subTest(label):
+                r = winrun.run(b'tamberlin x *.* /multiselect', stub=(answer,))
+                self.assertEqual((r.out, r.err, r.status), (b'', message, 1))
 
 
 if __name__ == '__main__':
