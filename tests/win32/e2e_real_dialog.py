@@ -145,12 +145,14 @@ class Program:
     dialog; on leaving, whatever still runs is killed, so a failed case
     cannot leave a dialog open behind it."""
 
-    def __init__(self, cmdline: bytes, tmp: str, cwd: str):
-        cmdfile = os.path.join(tmp, 'cmdline')
-        with open(cmdfile, 'wb') as f:
-            f.write(cmdline)
-        argv = ['wine', os.environ['TAMBERLIN_LAUNCH'], winrun.winpath(os.environ['TAMBERLIN_EXE']),
-                winrun.winpath(cmdfile)]
+    def __init__(self, cmdline: bytes, tmp: str, cwd: str, argv=None):
+        """argv, if given, is run instead: a batch file under cmd, say."""
+        if argv is None:
+            cmdfile = os.path.join(tmp, 'cmdline')
+            with open(cmdfile, 'wb') as f:
+                f.write(cmdline)
+            argv = ['wine', os.environ['TAMBERLIN_LAUNCH'], winrun.winpath(os.environ['TAMBERLIN_EXE']),
+                    winrun.winpath(cmdfile)]
         self.proc = subprocess.Popen(argv, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
                                      stderr=subprocess.PIPE, env=ENV, cwd=cwd, start_new_session=True)
         self.pool = concurrent.futures.ThreadPoolExecutor(1)
@@ -205,6 +207,17 @@ class Program:
         return out, WINE_NOTICE.sub(b'', err), self.proc.returncode
 
 
+# Into the file list, on its first entry. Selecting all of it takes
+# shift+End from there: Wine's file list leaves Ctrl+A unhandled.
+LISTED = ('key', 'shift+Tab', 'Home')
+ALL_LISTED = [LISTED, ('key', 'shift+End', 'Return')]
+
+
+def nth_listed(n):
+    """Steps that pick the n-th entry of the file list (from 0)."""
+    return [LISTED, ('key', *['Down'] * n, 'Return')]
+
+
 PICK_NAMES = ['0 first.dat', 'a.txt', 'b.txt', 'c.log', 'z last.dat']
 
 
@@ -229,7 +242,6 @@ class RealDialog(unittest.TestCase):
         return b'set f=' + b' '.join(b'"' + self.wfolder + b'\\' + n.encode() + b'"' for n in names) + b'\r\n'
 
     def test_picks(self):
-        listed = ('key', 'shift+Tab', 'Home')  # into the file list, on its first entry
         cases = [
             ('typed name', 'Pick typed', b'', None,
              [('type', 'a.txt'), ('key', 'Return')], ['a.txt']),
@@ -248,12 +260,12 @@ class RealDialog(unittest.TestCase):
             # Everything the list shows, selected from its first entry to its
             # last: exactly the files that match one of the two patterns.
             ('list under the filter', 'Pick listed', b'/multiselect', None,
-             [listed, ('key', 'shift+End', 'Return')], ['a.txt', 'b.txt', 'c.log']),
+             ALL_LISTED, ['a.txt', 'b.txt', 'c.log']),
             ('last listed', 'Pick last', b'', None,
-             [listed, ('key', 'End', 'Return')], ['c.log']),
+             [LISTED, ('key', 'End', 'Return')], ['c.log']),
             # A relative path starts in the current folder.
             ('relative path', 'Pick relative', b'', b'*.log',
-             [listed, ('key', 'Return')], ['c.log']),
+             nth_listed(0), ['c.log']),
         ]
         for label, title, extra, path, steps, names in cases:
             with self.subTest(label):
@@ -306,6 +318,164 @@ class RealDialog(unittest.TestCase):
             self.assertIsNone(p.proc.poll(), 'the dialog must stay open')
             p.drive(dialog, ('key', 'Escape'))
             self.assertEqual(p.result(), (b'', b'', 1))
+
+
+# Side by side, each a trap for a line that is not exact: best fit makes
+# "Łog.txt" the "Log.txt" beside it; "?" for what the code page lacks makes
+# "中文.txt" and the emoji (a surrogate pair: two units) "??.txt", a pattern
+# that matches "ab.txt" too. "café.txt" is in code page 1252 (0xE9).
+SIDE_BY_SIDE = ['\u0141og.txt', 'Log.txt', '\u4e2d\u6587.txt', 'ab.txt', '\U0001f600.txt', 'caf\u00e9.txt']
+PICKED_ALONE = ['\u0141og.txt', '\u4e2d\u6587.txt', '\U0001f600.txt', 'caf\u00e9.txt']
+
+
+class NamesOutsideTheCodePage(unittest.TestCase):
+    """Names picked in the list, as a batch file gets them through for /f,
+    and as the program writes them. Every file holds a text of its own, so
+    what the batch reads tells which file the line named."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.tmp = tempfile.mkdtemp(prefix='tamberlin names ')
+        cls.addClassCleanup(shutil.rmtree, cls.tmp, True)
+        folder = os.path.join(cls.tmp, 'picks')
+        os.mkdir(folder)
+        cls.wfolder = winrun.winpath(folder).encode()
+        cls.contents = {}
+        for i, name in enumerate(SIDE_BY_SIDE):
+            cls.contents[name] = b'contents of file %d\r\n' % i
+            with open(os.path.join(folder, name), 'wb') as f:
+                f.write(cls.contents[name])
+        # Run by its bare name from the batch file's folder, as a user would.
+        shutil.copy(os.environ['TAMBERLIN_EXE'], os.path.join(cls.tmp, 'tamberlin.exe'))
+
+    def batch(self, title, switches, steps, reading):
+        """Runs a batch file that takes the line with for /f and keeps what
+        the variable then holds; `reading` opens the named files. Returns the
+        batch's output, errors and status, and the variable's value."""
+        script = (b'@echo off\r\n'
+                  b'set f=\r\n'
+                  b'for /f "delims=" %%L in (\'tamberlin.exe "set f=" "' + self.wfolder + b'\\*.txt" "'
+                  + title + b'"' + switches + b'\') do call %%L\r\n'
+                  b'if not defined f exit /b 1\r\n'
+                  b'echo %f%> value.txt\r\n' + reading)
+        bat = os.path.join(self.tmp, 't.bat')
+        with open(bat, 'wb') as f:
+            f.write(script)
+        value = os.path.join(self.tmp, 'value.txt')
+        if os.path.exists(value):
+            os.remove(value)
+        keep_desktop()
+        with Program(None, self.tmp, self.tmp, argv=['wine', 'cmd', '/c', winrun.winpath(bat)]) as p:
+            p.drive(p.window(ere(title.decode())), *steps)
+            out, err, status = p.result()
+        if not os.path.exists(value):
+            return out, err, status, None
+        with open(value, 'rb') as f:
+            return out, err, status, f.read()
+
+    def direct(self, title, switches, steps):
+        cmdline = b'tamberlin "set f=" "%s\\*.txt" "%s"%s' % (self.wfolder, title, switches)
+        keep_desktop()
+        with Program(cmdline, self.tmp, self.tmp) as p:
+            p.drive(p.window(ere(title.decode())), *steps)
+            return p.result()
+
+    def assert_form(self, name, path):
+        """`path`, from a line, names the file `name` of the folder: by its
+        own bytes where code page 1252 holds it, else by its alias (all
+        plain ASCII under Wine, with a tilde)."""
+        folder, _, last = path.rpartition(b'\\')
+        self.assertEqual(folder, self.wfolder)
+        try:
+            exact = name.encode('cp1252')
+        except UnicodeEncodeError:
+            exact = None
+        if exact is not None:
+            self.assertEqual(last, exact)
+        else:
+            self.assertRegex(last, rb'^[!-~]*~[!-~]*$')
+            self.assertNotIn(b'?', last)
+
+    def test_the_line_names_the_chosen_file(self):
+        # All of them at once: the batch reads each named file in the line's
+        # order, which is the list's; each file once, none other.
+        out, err, status, value = self.batch(b'Names all', b' /multiselect', ALL_LISTED,
+                                             b'for %%F in (%f%) do type "%%~F"\r\n')
+        self.assertEqual((err, status), (b'', 0))
+        read = out.splitlines(keepends=True)
+        self.assertEqual(sorted(read), sorted(self.contents.values()))
+        by_contents = {text: name for name, text in self.contents.items()}
+        listed = [by_contents[text] for text in read]
+
+        # The program's own bytes: the very ones the batch opened the files by.
+        line = self.direct(b'Names all direct', b' /multiselect', ALL_LISTED)
+        self.assertEqual(line, (b'set f=' + value, b'', 0))
+        self.assertNotIn(b'?', line[0])
+        paths = re.findall(rb'"([^"]*)"', value)
+        self.assertEqual(b' '.join(b'"%s"' % p for p in paths) + b'\r\n', value)
+        self.assertEqual(len(paths), len(listed))
+        for name, path in zip(listed, paths):
+            with self.subTest('among all', name=name):
+                self.assert_form(name, path)
+
+        # One at a time, picked where the list shows it.
+        for name in PICKED_ALONE:
+            with self.subTest('alone', name=name):
+                at = listed.index(name)
+                steps = nth_listed(at)
+                out, err, status, value = self.batch(b'Name %d' % at, b'', steps, b'type %f%\r\n')
+                self.assertEqual((out, err, status), (self.contents[name], b'', 0))
+                line = self.direct(b'Name %d direct' % at, b'', steps)
+                self.assertEqual(line, (b'set f=' + value, b'', 0))
+                self.assertNotIn(b'?', line[0])
+                self.assertTrue(value.startswith(b'"') and value.endswith(b'"\r\n'), value)
+                self.assert_form(name, value[1:-3])
+
+
+# The dialog's buffer, in UTF-16 units.
+SELECTION_CHARS = 20480
+
+
+class LongSelections(unittest.TestCase):
+    """Hundreds of files selected in the list. The .txt ones fill the
+    dialog's buffer to its last unit; with the .log ones there are 400, whose
+    list does not fit. (Wine's dialog then writes the whole list, past the
+    end of the buffer, and reports success.)"""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.tmp = tempfile.mkdtemp(prefix='tamberlin long ')
+        cls.addClassCleanup(shutil.rmtree, cls.tmp, True)
+        folder = os.path.join(cls.tmp, 'many')
+        os.mkdir(folder)
+        cls.wfolder = winrun.winpath(folder).encode()
+        # The folder and its NUL, each name and its NUL, and one more NUL.
+        room = SELECTION_CHARS - (len(cls.wfolder) + 1) - 1
+        per_name = len('000 .txt') + 56 + 1
+        count, longer = divmod(room, per_name)
+        cls.fitting = [('%03d %s.txt' % (i, 'x' * (56 + (i < longer)))).encode() for i in range(count)]
+        assert sum(len(n) + 1 for n in cls.fitting) == room
+        others = [('%03d %s.log' % (i, 'x' * 56)).encode() for i in range(count, 400)]
+        for name in cls.fitting + others:
+            open(os.path.join(folder.encode(), name), 'wb').close()
+
+    def run_all_listed(self, patterns, title):
+        cmdline = b'tamberlin "set f=" "%s\\%s" "%s" /multiselect' % (self.wfolder, patterns, title)
+        keep_desktop()
+        with Program(cmdline, self.tmp, self.tmp) as p:
+            p.drive(p.window(ere(title.decode())), *ALL_LISTED)
+            return p.result()
+
+    def test_a_selection_that_fills_the_buffer_arrives_whole(self):
+        out, err, status = self.run_all_listed(b'*.txt', b'Fills the buffer')
+        self.assertEqual((err, status), (b'', 0))
+        paths = re.findall(rb'"([^"]*)"', out)
+        self.assertEqual(out, b'set f=' + b' '.join(b'"%s"' % p for p in paths) + b'\r\n')
+        self.assertEqual(sorted(paths), sorted(self.wfolder + b'\\' + n for n in self.fitting))
+
+    def test_a_selection_too_long_for_the_buffer_is_no_choice(self):
+        self.assertEqual(self.run_all_listed(b'*.txt;*.log', b'Too many'),
+                         (b'', b'Selection too long: pick fewer files\n', 1))
 
 
 if __name__ == '__main__':
