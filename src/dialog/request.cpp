@@ -27,8 +27,7 @@ char16_t* BuildSelectionBuffer(const char* initialName, Arena& arena)
     return buffer;
 }
 
-OsDialogRequest FillRequest(const DialogSettings& settings, const char* filterBlock, char16_t* selectionBuffer,
-                            Arena& arena)
+OsDialogRequest FillRequest(const DialogSettings& settings, const char* filterBlock, Arena& arena)
 {
     OsDialogRequest request = {};
     request.StructSize = RequestRecordSize;
@@ -40,20 +39,22 @@ OsDialogRequest FillRequest(const DialogSettings& settings, const char* filterBl
     }
     request.Filter = Widen(filterBlock, filterLength + 1, arena);
     request.FilterIndex = 1;
-    request.File = selectionBuffer;
     request.MaxFile = SelectionChars;
     // An empty directory goes as "", which the dialog reads as "the current
     // one"; a missing title goes as null, so the dialog shows its own.
     request.InitialDir = Widen(settings.InitialDir, Length(settings.InitialDir), arena);
     request.Title = settings.WindowTitle ? Widen(settings.WindowTitle, Length(settings.WindowTitle), arena) : nullptr;
     request.Flags = settings.DialogFlags;
+    // Wine's wide dialog writes the whole list even past MaxFile: with the
+    // buffer made last, what it writes beyond lands in the arena's free part,
+    // not on the texts the dialog still holds, and nothing reads it there.
+    request.File = BuildSelectionBuffer(settings.InitialName, arena);
     return request;
 }
 
 AnsiSelection ShowDialog(DialogSettings& settings, Arena& arena)
 {
-    OsDialogRequest request = FillRequest(settings, BuildFilterBlock(settings.Patterns, arena),
-                                          BuildSelectionBuffer(settings.InitialName, arena), arena);
+    OsDialogRequest request = FillRequest(settings, BuildFilterBlock(settings.Patterns, arena), arena);
     settings.ExitCode = StatusCancelled;
     switch (OsOpenFileDialog(request)) {
     case OsDialogChosen:

@@ -23,11 +23,10 @@ char* BuildFilterBlock(const char* patterns, Arena& arena);
 // (absent: empty) so that the name box shows it.
 char16_t* BuildSelectionBuffer(const char* initialName, Arena& arena);
 
-// The request for `settings`, with the filter list and selection buffer
-// already built: every text in UTF-16, converted from the ANSI code page.
-// Every field not set here is zero.
-OsDialogRequest FillRequest(const DialogSettings& settings, const char* filterBlock, char16_t* selectionBuffer,
-                            Arena& arena);
+// The request for `settings`, with the filter list already built: every
+// text in UTF-16, converted from the ANSI code page, and the selection
+// buffer made last of all. Every field not set here is zero.
+OsDialogRequest FillRequest(const DialogSettings& settings, const char* filterBlock, Arena& arena);
 
 // Shows the file-open dialog for `settings`, modal over OwnerWindow, and
 // decodes what comes back. Sets ExitCode to 1 before, and to 0 only when a

@@ -228,6 +228,26 @@ TEST(Program, NeverWritesANameThatIsNotTheChosenFile)
     }
 }
 
+TEST(Program, RefusesWhatWinesDialogWritesPastTheBuffer)
+{
+    // 400 names of 64 characters: Wine's wide dialog writes all 26000 or so
+    // units, 5500 past the buffer, and reports a choice.
+    std::u16string answer = u"Z:\\tmp\\probe\\many"s + u'\0';
+    for (int i = 0; i < 400; i++) {
+        answer += std::u16string(u"000 ") + std::u16string(56, u'x') + u".txt" + u'\0';
+        answer[answer.size() - 62] = (char16_t)(u'0' + i % 10);
+    }
+    answer += u'\0';
+    ResetFake();
+    Fake.CommandLine = "t \"set f=\" *.* \"Pick files\" /multiselect";
+    Fake.WideAnswer = answer;
+    Fake.DialogOverruns = true;
+    EXPECT_EQ(RunFake(), 1);
+    EXPECT_EQ(Written(OsStdOutput), "");
+    EXPECT_EQ(Written(OsStdError), "Selection too long: pick fewer files\n");
+    EXPECT_FALSE(Fake.RequestSpoiled) << "what the dialog wrote past the buffer landed on the request";
+}
+
 struct RequestCase {
     const char* label;
     std::string params;

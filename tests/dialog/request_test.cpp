@@ -13,11 +13,11 @@ std::u16string Wide(const char16_t* text)
 
 // The record is filled with a marker first, so a field that FillRequest
 // forgets shows up as 0xCC bytes.
-OsDialogRequest Filled(const DialogSettings& settings, const char* filter, char16_t* selection, Arena& arena)
+OsDialogRequest Filled(const DialogSettings& settings, const char* filter, Arena& arena)
 {
     OsDialogRequest request;
     std::memset(&request, 0xCC, sizeof request);
-    request = FillRequest(settings, filter, selection, arena);
+    request = FillRequest(settings, filter, arena);
     return request;
 }
 
@@ -25,21 +25,26 @@ TEST(FillRequest, SetsEveryFieldWithTheTextsInUtf16)
 {
     TestArena arena;
     const char filter[] = "*.t\xE9;*.\x80\0*.t\xE9;*.\x80\0\0junk";
-    char16_t selection[8] = u"";
     DialogSettings settings = {};
     settings.InitialDir = "C:\\caf\xE9\\";
     settings.WindowTitle = "Pick \x93one\x94";
     settings.DialogFlags = OfnHideReadOnly | OfnAllowMultiSelect | OfnExplorer;
     settings.OwnerWindow = reinterpret_cast<void*>(0x1234);
-    OsDialogRequest r = Filled(settings, filter, selection, arena);
+    settings.InitialName = "start.txt";
+    OsDialogRequest r = Filled(settings, filter, arena);
 
     EXPECT_EQ(r.StructSize, 76u);
     EXPECT_EQ(r.Owner, reinterpret_cast<void*>(0x1234));
     // Converted from code page 1252 up to the list's closing empty text.
     EXPECT_EQ(std::u16string(r.Filter, 19), std::u16string(u"*.t\u00E9;*.\u20AC\0*.t\u00E9;*.\u20AC\0\0", 19));
     EXPECT_EQ(r.FilterIndex, 1u);
-    EXPECT_EQ(r.File, selection);
+    EXPECT_EQ(Wide(r.File), u"start.txt");
     EXPECT_EQ(r.MaxFile, 20480u);
+    // The buffer comes after every text the dialog reads, so that a dialog
+    // that writes past it (as Wine's does) spoils none of them.
+    for (const char16_t* text : {r.Filter, r.InitialDir, r.Title}) {
+        EXPECT_LT((const void*)text, (const void*)r.File);
+    }
     EXPECT_EQ(Wide(r.InitialDir), u"C:\\caf\u00E9\\");
     EXPECT_EQ(Wide(r.Title), u"Pick \u201Cone\u201D");
     EXPECT_EQ(r.Flags, 0x80204u);
@@ -48,12 +53,11 @@ TEST(FillRequest, SetsEveryFieldWithTheTextsInUtf16)
 TEST(FillRequest, PassesAnEmptyDirectoryAsTextAndNoTitleAsNull)
 {
     char filter[4] = {};
-    char16_t selection[4] = {};
     for (const char* dir : {(const char*)nullptr, ""}) {
         TestArena arena;
         DialogSettings settings = {};
         settings.InitialDir = dir;
-        OsDialogRequest r = Filled(settings, filter, selection, arena);
+        OsDialogRequest r = Filled(settings, filter, arena);
         EXPECT_EQ(Wide(r.InitialDir), u"");
         EXPECT_EQ(r.Title, nullptr);
         EXPECT_EQ(r.Owner, nullptr);

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 #include "app/program.h"
+#include "base/arena.h"
 
 FakeOs Fake;
 
@@ -392,6 +393,14 @@ OsDialogResult OsOpenFileDialog(const OsDialogRequest& request)
         return OsDialogCancelled;
     }
     std::u16string answer = Fake.WideAnswer ? *Fake.WideAnswer : Widen1252(*Fake.Answer);
+    if (answer.size() > request.MaxFile && Fake.DialogOverruns) {
+        // Raw writes into whatever follows the buffer, as the dialog's are.
+        ArenaUnpoison(reinterpret_cast<char*>(request.File), (ptrdiff_t)(answer.size() * sizeof(char16_t)));
+        std::memcpy(request.File, answer.data(), answer.size() * sizeof(char16_t));
+        Fake.RequestSpoiled = (request.Title && seen.WideTitle != WideText(request.Title)) ||
+                              (request.InitialDir && seen.InitialDir != Narrow1252(WideText(request.InitialDir)));
+        return OsDialogChosen;
+    }
     if (answer.size() > request.MaxFile) {
         // Windows fails and leaves the size it would need in the first
         // unit of the buffer.

@@ -61,6 +61,11 @@ struct FakeOs {
     // fails as Windows' dialog does (FNERR_BUFFERTOOSMALL).
     std::optional<std::string> Answer;
     std::optional<std::u16string> WideAnswer;
+    // As Wine's wide dialog does: a choice longer than MaxFile is written
+    // whole, past the buffer's end, and reported as a choice. The fake then
+    // looks whether that spoiled any text of the request.
+    bool DialogOverruns = false;
+    bool RequestSpoiled = false;
     std::vector<SeenRequest> Requests;
 
     // The file system's 8.3 aliases: each existing path with the short path
