@@ -328,6 +328,30 @@ SIDE_BY_SIDE = ['\u0141og.txt', 'Log.txt', '\u4e2d\u6587.txt', 'ab.txt', '\U0001
 PICKED_ALONE = ['\u0141og.txt', '\u4e2d\u6587.txt', '\U0001f600.txt', 'caf\u00e9.txt']
 
 
+class ReadmeRecipe(unittest.TestCase):
+    """The README's first recipe, exactly as printed (with the one rewrite it
+    documents for Wine), run with the real dialog: the user types a name."""
+
+    def test_one_file_into_a_variable(self):
+        import e2e_readme
+        tmp = tempfile.mkdtemp(prefix='tamberlin recipe ')
+        self.addCleanup(shutil.rmtree, tmp, True)
+        shutil.copy(os.environ['TAMBERLIN_EXE'], tmp)
+        chosen = os.path.join(tmp, 'pick me (1).txt')
+        with open(chosen, 'wb') as f:
+            f.write(b'what the user chose')
+        bat = os.path.join(tmp, 'recipe.bat')
+        with open(bat, 'wb') as f:
+            f.write(e2e_readme.for_wine(e2e_readme.recipes()['One file into a variable']))
+        keep_desktop()
+        with Program(None, tmp, tmp, argv=['wine', 'cmd', '/c', winrun.winpath(bat)]) as p:
+            p.drive(p.window('^Pick a file$'), ('type', winrun.winpath(chosen)), ('key', 'Return'))
+            out, err, status = p.result()
+        self.assertEqual((out, err, status),
+                         (b'You chose pick me (1).txt in ' + winrun.winpath(tmp).encode() + b'\\\r\n'
+                          b'what the user chose', b'', 0))
+
+
 class NamesOutsideTheCodePage(unittest.TestCase):
     """Names picked in the list, as a batch file gets them through for /f,
     and as the program writes them. Every file holds a text of its own, so
