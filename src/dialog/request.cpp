@@ -56,12 +56,9 @@ AnsiSelection ShowDialog(DialogSettings& settings, Arena& arena)
 {
     OsDialogRequest request = FillRequest(settings, BuildFilterBlock(settings.Patterns, arena), arena);
     settings.ExitCode = StatusCancelled;
-    switch (OsOpenFileDialog(request)) {
-    case OsDialogChosen:
-        break;
-    case OsDialogTooSmall:
-        return AnsiSelection{nullptr, 0, SelectionTooLong};
-    default:
+    // A failure, also Windows' for a choice too long for the buffer, is
+    // taken as a cancel, with no word said.
+    if (!OsOpenFileDialog(request)) {
         return AnsiSelection{};
     }
     AnsiSelection selection = DecodeSelection(request.File, SelectionChars, settings.DialogFlags & OfnAllowMultiSelect, arena);

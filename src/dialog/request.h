@@ -32,5 +32,5 @@ OsDialogRequest FillRequest(const DialogSettings& settings, const char* filterBl
 // decodes what comes back. Sets ExitCode to 1 before, and to 0 only when a
 // choice comes back that can be written. The result's List is null after a
 // cancel or a failure of the dialog; its Message is set when the dialog gave
-// a choice that cannot be written, or one too long for its buffer.
+// a choice that cannot be written, or one that ran past its buffer.
 AnsiSelection ShowDialog(DialogSettings& settings, Arena& arena);

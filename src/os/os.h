@@ -76,13 +76,11 @@ struct OsDialogRequest {
     uint32_t Flags;               // Flags: OFN_* bits
 };
 
-// GetOpenFileNameW: shows the dialog modally. Chosen once the user has
-// confirmed a choice, which the dialog has then left in `File`; TooSmall
-// when the dialog failed because the choice did not fit `File`
-// (FNERR_BUFFERTOOSMALL); Cancelled after a cancel, a close or any other
-// failure.
-enum OsDialogResult { OsDialogCancelled, OsDialogChosen, OsDialogTooSmall };
-OsDialogResult OsOpenFileDialog(const OsDialogRequest& request);
+// GetOpenFileNameW: shows the dialog modally and returns true once the user
+// has confirmed a choice, which the dialog has then left in `File`. False
+// after a cancel, a close or a failure (Windows' dialog fails on a choice
+// that does not fit `File`).
+bool OsOpenFileDialog(const OsDialogRequest& request);
 
 // Memory for the whole run: asks for `most` bytes, zero-filled. The system
 // may grant less, or nothing (a null `Base` and `Size` 0).

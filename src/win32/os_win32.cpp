@@ -94,7 +94,7 @@ uint32_t OsShortPath(const char16_t* path, char16_t* buffer, uint32_t capacity)
     return GetShortPathNameW((LPCWSTR)path, (LPWSTR)buffer, capacity);
 }
 
-OsDialogResult OsOpenFileDialog(const OsDialogRequest& request)
+bool OsOpenFileDialog(const OsDialogRequest& request)
 {
     OPENFILENAMEW record = {};
     record.lStructSize = request.StructSize;
@@ -106,12 +106,7 @@ OsDialogResult OsOpenFileDialog(const OsDialogRequest& request)
     record.lpstrInitialDir = (LPCWSTR)request.InitialDir;
     record.lpstrTitle = (LPCWSTR)request.Title;
     record.Flags = request.Flags;
-    if (GetOpenFileNameW(&record)) {
-        return OsDialogChosen;
-    }
-    // Windows fails on a choice that does not fit the buffer, and says so
-    // only here.
-    return CommDlgExtendedError() == FNERR_BUFFERTOOSMALL ? OsDialogTooSmall : OsDialogCancelled;
+    return GetOpenFileNameW(&record);
 }
 
 OsMemory OsTakeMemory(ptrdiff_t most)

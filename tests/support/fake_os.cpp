@@ -363,7 +363,7 @@ uint32_t OsShortPath(const char16_t* path, char16_t* buffer, uint32_t capacity)
     return 0;
 }
 
-OsDialogResult OsOpenFileDialog(const OsDialogRequest& request)
+bool OsOpenFileDialog(const OsDialogRequest& request)
 {
     SeenRequest seen = {};
     seen.StructSize = request.StructSize;
@@ -390,7 +390,7 @@ OsDialogResult OsOpenFileDialog(const OsDialogRequest& request)
     Fake.Requests.push_back(seen);
 
     if (!Fake.Answer && !Fake.WideAnswer) {
-        return OsDialogCancelled;
+        return false;
     }
     std::u16string answer = Fake.WideAnswer ? *Fake.WideAnswer : Widen1252(*Fake.Answer);
     if (answer.size() > request.MaxFile && Fake.DialogOverruns) {
@@ -399,7 +399,7 @@ OsDialogResult OsOpenFileDialog(const OsDialogRequest& request)
         std::memcpy(request.File, answer.data(), answer.size() * sizeof(char16_t));
         Fake.RequestSpoiled = (request.Title && seen.WideTitle != WideText(request.Title)) ||
                               (request.InitialDir && seen.InitialDir != Narrow1252(WideText(request.InitialDir)));
-        return OsDialogChosen;
+        return true;
     }
     if (answer.size() > request.MaxFile) {
         // Windows fails and leaves the size it would need in the first
@@ -407,10 +407,10 @@ OsDialogResult OsOpenFileDialog(const OsDialogRequest& request)
         if (request.MaxFile >= 1) {
             request.File[0] = (char16_t)std::min<size_t>(answer.size(), 0xFFFF);
         }
-        return OsDialogTooSmall;
+        return false;
     }
     std::memcpy(request.File, answer.data(), answer.size() * sizeof(char16_t));
-    return OsDialogChosen;
+    return true;
 }
 
 OsMemory OsTakeMemory(ptrdiff_t most)
