@@ -44,10 +44,7 @@ export SOURCE_DATE_EPOCH
 [ -z "$(git status --porcelain --untracked-files=no 2>/dev/null)" ] ||
     say "warning: uncommitted changes; the files will not match the commit's"
 
-# Root is needed only to install; the check says whether there is anything to.
-if ! bash scripts/setup.sh --check; then
-    if [ "$(id -u)" -eq 0 ]; then bash scripts/setup.sh; else sudo bash scripts/setup.sh; fi
-fi
+bash scripts/setup.sh
 
 say "building tamberlin $version (time stamp $SOURCE_DATE_EPOCH)"
 cmake --preset win32 >/dev/null

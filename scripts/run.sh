@@ -7,10 +7,7 @@ cd "$(dirname "$0")/.."
 say() { echo "run: $*"; }
 
 say "checking the tools"
-# Root is needed only to install; the check says whether there is anything to.
-if ! bash scripts/setup.sh --check; then
-    if [ "$(id -u)" -eq 0 ]; then bash scripts/setup.sh; else sudo bash scripts/setup.sh; fi
-fi
+bash scripts/setup.sh
 
 say "building build/win32/tamberlin.exe"
 cmake --preset win32 >/dev/null

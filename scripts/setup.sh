@@ -2,10 +2,10 @@
 # Installs what building and testing Tamberlin needs on Debian 12, as root.
 # Does nothing, and prints nothing, when everything is already there.
 #
-#   setup.sh                    install what is missing
+#   setup.sh                    install what is missing; asks for sudo only
+#                               when there is something to install
 #   setup.sh --check            exit 1 (naming what is missing) if setup.sh
-#                               has anything to do, else 0; needs no root,
-#                               so callers ask for sudo only when it fails
+#                               has anything to do, else 0; needs no root
 #   setup.sh --backports-source print the apt source that setup would add
 #                               for a current qemu where i386 programs cannot
 #                               run (nothing when one is there), change nothing
@@ -155,7 +155,10 @@ case ${1:-} in
         release=$(codename)
         has_backports "$release" || backports_source "$release"
         exit ;;
-    '') ;;
+    '')
+        # Nothing to do needs no root; something to do does, so ask for it.
+        check >/dev/null && exit 0
+        [ "$(id -u)" -eq 0 ] || exec sudo bash "$0" ;;
     *) echo "usage: $0 [--check | --backports-source]" >&2; exit 2 ;;
 esac
 

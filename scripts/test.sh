@@ -6,10 +6,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-# Root is needed only to install; the check says whether there is anything to.
-if ! bash scripts/setup.sh --check; then
-    if [ "$(id -u)" -eq 0 ]; then bash scripts/setup.sh; else sudo bash scripts/setup.sh; fi
-fi
+bash scripts/setup.sh
 
 for preset in host win32 sanitize; do
     cmake --preset "$preset" >/dev/null

@@ -8,6 +8,18 @@
 // Number of bytes before the NUL; 0 for null.
 ptrdiff_t Length(const char* text);
 
+// Number of units before the NUL at `at`, or before `end` when none comes
+// first: for buffers that a system call filled and may have left without.
+template <typename Unit>
+ptrdiff_t BoundedLength(const Unit* at, const Unit* end)
+{
+    ptrdiff_t length = 0;
+    while (at + length < end && at[length]) {
+        length++;
+    }
+    return length;
+}
+
 // True for null and for "".
 bool IsEmpty(const char* text);
 

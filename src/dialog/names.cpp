@@ -12,16 +12,6 @@ bool IsSeparator(char16_t c)
     return c == u'\\' || c == u'/';
 }
 
-// Length of the text at `at`, ending at its NUL or at `end`.
-ptrdiff_t WideLength(const char16_t* at, const char16_t* end)
-{
-    ptrdiff_t length = 0;
-    while (at + length < end && at[length]) {
-        length++;
-    }
-    return length;
-}
-
 bool SameUnits(const char16_t* a, const char16_t* b, ptrdiff_t length)
 {
     for (ptrdiff_t i = 0; i < length; i++) {
@@ -85,6 +75,12 @@ char16_t* ShortPath(const char16_t* path, ptrdiff_t length, Arena& arena, ptrdif
     return nullptr;
 }
 
+// The answer for a path that has no exact ANSI form.
+AnsiSelection NoAnsiForm(const char16_t* path, ptrdiff_t length, Arena& arena)
+{
+    return AnsiSelection{nullptr, 0, Concat(arena, NameWithoutAnsiForm, NarrowForMessage(path, length, arena))};
+}
+
 }  // namespace
 
 char16_t* Widen(const char* text, ptrdiff_t length, Arena& arena, ptrdiff_t* wideLength)
@@ -137,11 +133,10 @@ char* AnsiPath(const char16_t* path, ptrdiff_t length, Arena& arena, ptrdiff_t* 
     }
 
     // Component by component: the name where the code page holds it, so
-    // that only what must change does; its alias where it does not.
-    ptrdiff_t partsLength = 0;
-    char** parts = New<char*>(arena, length + 1);
-    ptrdiff_t* partLengths = New<ptrdiff_t>(arena, length + 1);
-    char16_t* separators = New<char16_t>(arena, length + 1);
+    // that only what must change does; its alias where it does not. Either
+    // takes at most two bytes a unit.
+    char* result = New<char>(arena, 2 * (length + aliasLength) + 1);
+    ptrdiff_t used = 0;
     const char16_t* longAt = path;
     const char16_t* shortAt = alias;
     const char16_t* longEnd = path + length;
@@ -160,30 +155,23 @@ char* AnsiPath(const char16_t* path, ptrdiff_t length, Arena& arena, ptrdiff_t* 
         if (!part) {
             return nullptr;
         }
-        parts[partsLength] = part;
-        partLengths[partsLength] = partLength;
-        separators[partsLength++] = name.Separator;
+        for (ptrdiff_t i = 0; i < partLength; i++) {
+            result[used++] = part[i];
+        }
         if (!name.Separator) {
             break;
         }
+        result[used++] = name.Separator == u'/' ? '/' : '\\';
     }
-
-    TextBuilder result = StartText(arena);
-    for (ptrdiff_t i = 0; i < partsLength; i++) {
-        Append(result, parts[i], partLengths[i]);
-        if (separators[i]) {
-            Append(result, separators[i] == u'/' ? "/" : "\\", 1);
-        }
-    }
-    *ansiLength = result.Len;
-    return Finish(result);
+    *ansiLength = used;
+    return result;
 }
 
 AnsiSelection DecodeSelection(const char16_t* buffer, ptrdiff_t chars, bool multiple, Arena& arena)
 {
     const char16_t* end = buffer + chars;
     const char16_t* first = buffer;
-    ptrdiff_t firstLength = WideLength(first, end);
+    ptrdiff_t firstLength = BoundedLength(first, end);
     if (firstLength == chars) {
         return AnsiSelection{nullptr, 0, SelectionTooLong};  // not even one whole text
     }
@@ -194,7 +182,7 @@ AnsiSelection DecodeSelection(const char16_t* buffer, ptrdiff_t chars, bool mult
         ptrdiff_t length;
         char* path = AnsiPath(first, firstLength, arena, &length);
         if (!path) {
-            return AnsiSelection{nullptr, 0, Concat(arena, NameWithoutAnsiForm, NarrowForMessage(first, firstLength, arena))};
+            return NoAnsiForm(first, firstLength, arena);
         }
         return AnsiSelection{path, length + 1, nullptr};
     }
@@ -204,7 +192,7 @@ AnsiSelection DecodeSelection(const char16_t* buffer, ptrdiff_t chars, bool mult
     ptrdiff_t count = 0;
     const char16_t* at = next;
     while (at < end && *at) {
-        ptrdiff_t length = WideLength(at, end);
+        ptrdiff_t length = BoundedLength(at, end);
         if (at + length == end) {
             return AnsiSelection{nullptr, 0, SelectionTooLong};
         }
@@ -218,17 +206,18 @@ AnsiSelection DecodeSelection(const char16_t* buffer, ptrdiff_t chars, bool mult
     ptrdiff_t dirLength;
     char* dir = AnsiPath(first, firstLength, arena, &dirLength);
     if (!dir) {
-        return AnsiSelection{nullptr, 0, Concat(arena, NameWithoutAnsiForm, NarrowForMessage(first, firstLength, arena))};
+        return NoAnsiForm(first, firstLength, arena);
     }
     char** names = New<char*>(arena, count);
     ptrdiff_t* nameLengths = New<ptrdiff_t>(arena, count);
     bool addSeparator = firstLength == 0 || first[firstLength - 1] != u'\\';
     at = next;
     for (ptrdiff_t i = 0; i < count; i++) {
-        ptrdiff_t length = WideLength(at, end);
+        ptrdiff_t length = BoundedLength(at, end);
         char* name = NarrowExactly(at, length, arena, &nameLengths[i]);
         if (!name) {
-            // The alias of a name is the last component of its full path's.
+            // A name's alias is the last component of its full path's
+            // ANSI form.
             ptrdiff_t fullLength = firstLength + addSeparator + length;
             char16_t* full = New<char16_t>(arena, fullLength + 1);
             for (ptrdiff_t k = 0; k < firstLength; k++) {
@@ -240,19 +229,17 @@ AnsiSelection DecodeSelection(const char16_t* buffer, ptrdiff_t chars, bool mult
             for (ptrdiff_t k = 0; k < length; k++) {
                 full[firstLength + addSeparator + k] = at[k];
             }
-            ptrdiff_t aliasLength;
-            char16_t* alias = ShortPath(full, fullLength, arena, &aliasLength);
-            if (alias) {
-                ptrdiff_t start = aliasLength;
-                while (start > 0 && !IsSeparator(alias[start - 1])) {
-                    start--;
-                }
-                name = NarrowExactly(alias + start, aliasLength - start, arena, &nameLengths[i]);
+            ptrdiff_t ansiLength;
+            char* ansi = AnsiPath(full, fullLength, arena, &ansiLength);
+            if (!ansi) {
+                return NoAnsiForm(full, fullLength, arena);
             }
-            if (!name) {
-                return AnsiSelection{nullptr, 0,
-                                     Concat(arena, NameWithoutAnsiForm, NarrowForMessage(full, fullLength, arena))};
+            ptrdiff_t start = ansiLength;
+            while (start > 0 && ansi[start - 1] != '\\' && ansi[start - 1] != '/') {
+                start--;
             }
+            name = ansi + start;
+            nameLengths[i] = ansiLength - start;
         }
         names[i] = name;
         at += length + 1;

@@ -4,16 +4,6 @@
 
 namespace {
 
-// Length of the text at `at`, ending at its NUL or at `end`.
-ptrdiff_t TextLength(const char* at, const char* end)
-{
-    ptrdiff_t length = 0;
-    while (at + length < end && at[length]) {
-        length++;
-    }
-    return length;
-}
-
 void AppendName(TextBuilder& line, bool afterAnother, const char* dir, ptrdiff_t dirLength, bool addSeparator,
                 const char* name, ptrdiff_t nameLength, bool quote)
 {
@@ -40,7 +30,7 @@ char* BuildOutputLine(const char* selection, ptrdiff_t size, const DialogSetting
     bool quote = settings.OutputFlags & QuoteNames;
     const char* end = selection + size;
     const char* first = selection;
-    ptrdiff_t firstLength = TextLength(first, end);
+    ptrdiff_t firstLength = BoundedLength(first, end);
     const char* next = firstLength < size ? first + firstLength + 1 : end;
 
     TextBuilder line = StartText(arena);
@@ -56,7 +46,7 @@ char* BuildOutputLine(const char* selection, ptrdiff_t size, const DialogSetting
     if ((settings.DialogFlags & OfnAllowMultiSelect) && next < end && *next) {
         bool addSeparator = firstLength == 0 || first[firstLength - 1] != '\\';
         for (bool afterAnother = false; next < end && *next; afterAnother = true) {
-            ptrdiff_t nameLength = TextLength(next, end);
+            ptrdiff_t nameLength = BoundedLength(next, end);
             AppendName(line, afterAnother, first, firstLength, addSeparator, next, nameLength, quote);
             next = next + nameLength < end ? next + nameLength + 1 : end;
         }

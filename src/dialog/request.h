@@ -5,7 +5,6 @@
 #include "os/os.h"
 
 constexpr ptrdiff_t FilterBlockSize = 1024;
-constexpr ptrdiff_t SelectionBufferSize = 40960;
 // The dialog is told 20480 characters: in UTF-16, the whole buffer.
 constexpr uint32_t SelectionChars = 20480;
 // The size the dialog is told: OPENFILENAMEW without its three trailing
@@ -18,8 +17,8 @@ constexpr uint32_t RequestRecordSize = 76;
 // nothing is ever cut or written past it.
 char* BuildFilterBlock(const char* patterns, Arena& arena);
 
-// The SelectionBufferSize zeroed bytes (SelectionChars UTF-16 units) that
-// the dialog writes its selection into, starting with `initialName`
+// The SelectionChars zeroed UTF-16 units (40960 bytes) that the dialog
+// writes its selection into, starting with `initialName`
 // (absent: empty) so that the name box shows it.
 char16_t* BuildSelectionBuffer(const char* initialName, Arena& arena);
 

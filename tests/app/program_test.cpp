@@ -1,6 +1,7 @@
 // The whole program, from a raw command line to the exact bytes on both
 // streams, the status and the dialog request, run against the fake Windows.
 #include <gtest/gtest.h>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -37,7 +38,7 @@ struct Outcome {
 
 // One run of the program; `setup` changes the fake Windows first.
 Outcome RunProgramWith(const std::string& cmdline, const std::optional<std::string>& answer,
-                   void (*setup)() = nullptr)
+                       const std::function<void()>& setup = nullptr)
 {
     ResetFake();
     Fake.CommandLine = cmdline;
@@ -210,14 +211,14 @@ TEST(Program, NeverWritesANameThatIsNotTheChosenFile)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.label);
-        ResetFake();
-        Fake.CommandLine = c.cmdline;
-        Fake.WideAnswer = c.answer;
-        Fake.ShortPaths = c.aliases;
-        Fake.Streams[2] = Stream::Redirected;
-        EXPECT_EQ(RunFake(), c.status);
-        EXPECT_EQ(Written(OsStdOutput), c.out);
-        EXPECT_EQ(Written(OsStdError), c.err);
+        Outcome run = RunProgramWith(c.cmdline, Cancel, [&] {
+            Fake.WideAnswer = c.answer;
+            Fake.ShortPaths = c.aliases;
+            Fake.Streams[2] = Stream::Redirected;
+        });
+        EXPECT_EQ(run.status, c.status);
+        EXPECT_EQ(run.out, c.out);
+        EXPECT_EQ(run.err, c.err);
         // The message goes out as the others do: text, then its LF.
         if (!c.err.empty()) {
             ASSERT_EQ(Fake.Writes.size(), 3u);
@@ -237,13 +238,13 @@ TEST(Program, RefusesWhatWinesDialogWritesPastTheBuffer)
         answer[answer.size() - 62] = (char16_t)(u'0' + i % 10);
     }
     answer += u'\0';
-    ResetFake();
-    Fake.CommandLine = "t \"set f=\" *.* \"Pick files\" /multiselect";
-    Fake.WideAnswer = answer;
-    Fake.DialogOverruns = true;
-    EXPECT_EQ(RunFake(), 1);
-    EXPECT_EQ(Written(OsStdOutput), "");
-    EXPECT_EQ(Written(OsStdError), "Selection too long: pick fewer files\n");
+    Outcome run = RunProgramWith("t \"set f=\" *.* \"Pick files\" /multiselect", Cancel, [&] {
+        Fake.WideAnswer = answer;
+        Fake.DialogOverruns = true;
+    });
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err, "Selection too long: pick fewer files\n");
     EXPECT_FALSE(Fake.RequestSpoiled) << "what the dialog wrote past the buffer landed on the request";
 }
 
@@ -373,14 +374,11 @@ TEST(Program, ResolvesThePathOnlyWhenTheFullPathFits)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.label);
-        ResetFake();
-        Fake.CommandLine = "t x " + c.path;
-        Fake.PathCallFails = c.callFails;
-        RunFake();
-        ASSERT_EQ(Fake.Requests.size(), 1u);
+        Outcome run = RunProgramWith("t x " + c.path, Cancel, [&] { Fake.PathCallFails = c.callFails; });
+        ASSERT_TRUE(run.request);
         EXPECT_EQ(Fake.PathCalls, 1);
-        EXPECT_EQ(Fake.Requests[0].InitialDir, c.dir);
-        EXPECT_EQ(Fake.Requests[0].Filter, c.patterns + '\0' + c.patterns + '\0' + '\0');
+        EXPECT_EQ(run.request->InitialDir, c.dir);
+        EXPECT_EQ(run.request->Filter, c.patterns + '\0' + c.patterns + '\0' + '\0');
     }
 }
 
@@ -409,15 +407,11 @@ TEST(Program, EndsQuietlyWhenMemoryRunsOut)
     ASSERT_GT(line.size(), 300000u);
     for (const auto& c : cases) {
         SCOPED_TRACE(c.label);
-        ResetFake();
-        Fake.CommandLine = "t for *.* /multiselect";
-        Fake.Answer = answer;
-        Fake.MemoryLimit = c.limit;
-        int32_t status = RunFake();
-        EXPECT_EQ(status, c.status) << "a choice that could not be written is no success";
-        EXPECT_EQ(Fake.Requests.size(), c.dialog ? 1u : 0u);
-        EXPECT_EQ(Written(OsStdOutput), c.status == 0 ? line : "");
-        EXPECT_EQ(Written(OsStdError), "") << "running out has no message";
+        Outcome run = RunProgramWith("t for *.* /multiselect", answer, [&] { Fake.MemoryLimit = c.limit; });
+        EXPECT_EQ(run.status, c.status) << "a choice that could not be written is no success";
+        EXPECT_EQ(run.request.has_value(), c.dialog);
+        EXPECT_EQ(run.out, c.status == 0 ? line : "");
+        EXPECT_EQ(run.err, "") << "running out has no message";
         EXPECT_EQ(Fake.MemoryReleased, c.limit > 0);
     }
 }
@@ -466,12 +460,11 @@ TEST(Program, WritesThroughTheConsoleFirstAndTheFileWhenRedirected)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.label);
-        ResetFake();
-        Fake.CommandLine = c.cmdline;
-        Fake.Answer = "C:\\a.txt\0"s;
-        Fake.Streams[1] = c.out;
-        Fake.Streams[2] = c.err;
-        EXPECT_EQ(RunFake(), c.status);
+        Outcome run = RunProgramWith(c.cmdline, "C:\\a.txt\0"s, [&] {
+            Fake.Streams[1] = c.out;
+            Fake.Streams[2] = c.err;
+        });
+        EXPECT_EQ(run.status, c.status);
         EXPECT_EQ(Trace(), c.trace);
     }
 }

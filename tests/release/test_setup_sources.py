@@ -173,8 +173,7 @@ class Check(unittest.TestCase):
         self.assertEqual((proc.returncode, proc.stdout, proc.stderr), (0, '', ''))
 
     def test_second_run_is_silent(self):
-        if os.getuid() != 0:
-            self.skipTest('setup.sh itself needs root')
+        # With nothing to do it needs no root either.
         proc = subprocess.run(['bash', SETUP], capture_output=True, text=True, timeout=120)
         self.assertEqual((proc.returncode, proc.stdout, proc.stderr), (0, '', ''))
 

@@ -28,9 +28,9 @@ const OsStdStream AllStreams[3] = {OsStdInput, OsStdOutput, OsStdError};
 
 std::optional<OsStdStream> StreamOf(void* handle)
 {
-    for (OsStdStream which : AllStreams) {
-        if (handle == &HandleTokens[StreamIndex(which)]) {
-            return which;
+    for (int i = 0; i < 3; i++) {
+        if (handle == &HandleTokens[i]) {
+            return AllStreams[i];
         }
     }
     return std::nullopt;
@@ -171,11 +171,7 @@ std::optional<char> To1252(char16_t c)
 
 std::u16string WideText(const char16_t* text)
 {
-    std::u16string wide;
-    while (text && *text) {
-        wide += *text++;
-    }
-    return wide;
+    return text ? std::u16string(text) : std::u16string();
 }
 
 bool Write(void* handle, const char* bytes, uint32_t length, Stream succeedsOn, const char* via)

@@ -44,18 +44,12 @@ def wine_value(expression: str) -> str:
     return done.stdout.decode('cp1252').strip()
 
 
-def unix_path(windows: str) -> str:
-    done = subprocess.run(['winepath', '-u', windows], capture_output=True, stdin=subprocess.DEVNULL,
-                          env=dict(os.environ, WINEDEBUG='-all'), timeout=60)
-    return done.stdout.decode().strip()
-
-
 class Recipes(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
         cls.recipes = recipes()
         cls.profile = wine_value('%USERPROFILE%').encode('cp1252')
-        cls.temp = unix_path(wine_value('%TEMP%'))
+        cls.temp = winrun.unixpath(wine_value('%TEMP%'))
 
     def setUp(self):
         self.tmp = tempfile.mkdtemp(prefix='tamberlin-readme-')

@@ -221,17 +221,24 @@ def nth_listed(n):
 PICK_NAMES = ['0 first.dat', 'a.txt', 'b.txt', 'c.log', 'z last.dat']
 
 
+def scratch(prefix, cleanup, sub):
+    """A folder of its own for a test, with `sub` inside it, removed by
+    `cleanup` (a test's addCleanup or a class's addClassCleanup); returns
+    both and the sub-folder's Windows name."""
+    tmp = tempfile.mkdtemp(prefix=prefix)
+    cleanup(shutil.rmtree, tmp, True)
+    folder = os.path.join(tmp, sub)
+    os.mkdir(folder)
+    return tmp, folder, winrun.winpath(folder).encode()
+
+
 class RealDialog(unittest.TestCase):
     def setUp(self):
         # A blank in the folder name: it must survive into the quoted line.
-        self.tmp = tempfile.mkdtemp(prefix='tamberlin dialog ')
-        self.addCleanup(shutil.rmtree, self.tmp, True)
-        self.folder = os.path.join(self.tmp, 'my docs')
-        os.mkdir(self.folder)
+        self.tmp, self.folder, self.wfolder = scratch('tamberlin dialog ', self.addCleanup, 'my docs')
         for name in PICK_NAMES:
             with open(os.path.join(self.folder, name), 'w') as f:
                 f.write(name)
-        self.wfolder = winrun.winpath(self.folder).encode()
 
     def program(self, cmdline, cwd=None):
         keep_desktop()
@@ -359,11 +366,7 @@ class NamesOutsideTheCodePage(unittest.TestCase):
 
     @classmethod
     def setUpClass(cls):
-        cls.tmp = tempfile.mkdtemp(prefix='tamberlin names ')
-        cls.addClassCleanup(shutil.rmtree, cls.tmp, True)
-        folder = os.path.join(cls.tmp, 'picks')
-        os.mkdir(folder)
-        cls.wfolder = winrun.winpath(folder).encode()
+        cls.tmp, folder, cls.wfolder = scratch('tamberlin names ', cls.addClassCleanup, 'picks')
         cls.contents = {}
         for i, name in enumerate(SIDE_BY_SIDE):
             cls.contents[name] = b'contents of file %d\r\n' % i
@@ -468,11 +471,7 @@ class LongSelections(unittest.TestCase):
 
     @classmethod
     def setUpClass(cls):
-        cls.tmp = tempfile.mkdtemp(prefix='tamberlin long ')
-        cls.addClassCleanup(shutil.rmtree, cls.tmp, True)
-        folder = os.path.join(cls.tmp, 'many')
-        os.mkdir(folder)
-        cls.wfolder = winrun.winpath(folder).encode()
+        cls.tmp, folder, cls.wfolder = scratch('tamberlin long ', cls.addClassCleanup, 'many')
         # The folder and its NUL, each name and its NUL, and one more NUL.
         room = SELECTION_CHARS - (len(cls.wfolder) + 1) - 1
         per_name = len('000 .txt') + 56 + 1
