@@ -164,7 +164,19 @@ esac
 
 export DEBIAN_FRONTEND=noninteractive
 updated=
-update_once() { [ -n "$updated" ] || { apt-get update -qq; updated=1; }; }
+# A mirror caught mid-sync fails one index now and then ("File has unexpected
+# size"); apt keeps the lists that did arrive, and the install below says
+# plainly if a package it needs is then missing.
+update_once() {
+    [ -z "$updated" ] || return 0
+    local try
+    for try in 1 2 3; do
+        apt-get update -qq && break
+        [ "$try" -lt 3 ] || { say "some package lists could not be read; going on with those that could"; break; }
+        sleep 5
+    done
+    updated=1
+}
 
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
     say "adding the i386 architecture"
