@@ -14,9 +14,10 @@ const char HelpText[] =
     "WindowTitle\r\n"
     "    whatever you want to show in the title bar \r\n"
     "Options\r\n"
-    "    /maynotexist /multiselect /noCRLF /noQuote\r\n";
+    "    /maynotexist /multiselect /noCRLF /noQuote\r\n"
+    "    /utf8 /consoleCP\r\n";
 
-bool IsHelpRequest(const char* commandString)
+bool IsHelpRequest(const char16_t* commandString)
 {
     return IsEmpty(commandString) || Equal(commandString, "/?");
 }

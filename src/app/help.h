@@ -4,4 +4,4 @@
 extern const char HelpText[];
 
 // True when the first parameter asks for help: "/?" exactly, or nothing.
-bool IsHelpRequest(const char* commandString);
+bool IsHelpRequest(const char16_t* commandString);

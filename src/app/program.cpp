@@ -4,6 +4,7 @@
 #include "base/settings.h"
 #include "cmdline/params.h"
 #include "cmdline/scan.h"
+#include "console/codepage.h"
 #include "console/console.h"
 #include "dialog/output.h"
 #include "dialog/request.h"
@@ -11,10 +12,14 @@
 
 namespace {
 
-// Enough for the largest output line a 20480-character selection can make
-// (every name repeats its directory), with room to spare; committed pages
-// cost nothing until touched.
-constexpr ptrdiff_t ArenaSize = 64 << 20;
+// Address space for the worst line: a selection that fills the dialog's
+// 20480 units with a folder of about half of them and one-character names
+// makes some 5000 names that each repeat the folder, up to 4 bytes a unit
+// in the line's code page: about 210 MB. Only what is used is committed.
+constexpr ptrdiff_t ArenaReserve = 256 << 20;
+// Less address space will do for every ordinary run, should the system not
+// have that much in one piece.
+constexpr ptrdiff_t ArenaLeast = 1 << 20;
 
 // The run's one record and its memory: plain data, reached from the exit
 // path when memory runs out deep inside a stage.
@@ -33,6 +38,15 @@ void OutOfMemory()
     // No message and no status of its own; but a choice that could not be
     // written must not look like success.
     ExitWith(Settings.ExitCode == StatusChosen ? StatusCancelled : Settings.ExitCode);
+}
+
+OsMemory ReserveMemory()
+{
+    OsMemory memory = {};
+    for (ptrdiff_t size = ArenaReserve; !memory.Base && size >= ArenaLeast; size /= 2) {
+        memory = OsReserveMemory(size);
+    }
+    return memory;
 }
 
 // The console window owns the dialog so that it stays in front of it. The
@@ -54,35 +68,63 @@ void* FindOwnerWindow()
     return OsFindWindow(title);
 }
 
+// The code page that the line and the messages are written in.
+uint32_t LineCodePage(uint32_t lineOption)
+{
+    if (lineOption == Utf8Line) {
+        return CodePageUtf8;
+    }
+    if (lineOption == ConsoleLine) {
+        // Without a console there is nobody's code page to follow but the
+        // system's.
+        if (uint32_t console = OsConsoleCodePage()) {
+            return console;
+        }
+    }
+    return OsAnsiCodePage();
+}
+
+// A message in the line's code page; what it cannot hold is the code page's
+// business, since a message is read, not run.
+void WriteMessage(const char16_t* message, Arena& arena)
+{
+    WriteErrLine(NarrowForMessage(Settings.CodePage, message, arena));
+}
+
 }  // namespace
 
 void RunProgram()
 {
     Settings = DialogSettings{};
-    Memory = OsTakeMemory(ArenaSize);
-    Arena arena = {Memory.Base, Memory.Base + Memory.Size, OutOfMemory};
-    ArenaPoison(arena.Beg, arena.End - arena.Beg);
+    Memory = ReserveMemory();
+    Arena arena = {Memory.Base, Memory.Base + Memory.Size, Memory.Base, OsCommitMemory, OutOfMemory};
 
-    ParamReader reader;
-    StartParamReader(reader);
     StartConsoleStreams();
     Settings.ExitCode = StatusBadCall;
     Settings.OwnerWindow = FindOwnerWindow();
+
+    // An option for the line's code page means the caller may pass any
+    // character: the whole run then reads the UTF-16 command line.
+    ParamReader reader;
+    StartParamReader(reader, true);
+    uint32_t lineOption = FindLineOption(reader, arena);
+    StartParamReader(reader, lineOption != 0);
+    Settings.CodePage = LineCodePage(lineOption);
 
     Settings.CommandString = NextParam(reader, arena);
     if (IsHelpRequest(Settings.CommandString)) {
         WriteErrLine(HelpText);
         ExitWith(0);
     }
-    if (const char* message = Scan(Settings, reader, arena)) {
-        WriteErrLine(message);
+    if (const char16_t* message = Scan(Settings, reader, arena)) {
+        WriteMessage(message, arena);
         ExitWith(StatusBadCall);
     }
-    AnsiSelection selection = ShowDialog(Settings, arena);
-    if (selection.Message) {
-        WriteErrLine(selection.Message);
-    } else if (selection.List) {
-        WriteSelection(selection.List, selection.Size, Settings, arena);
+    LineNames names = ShowDialog(Settings, arena);
+    if (names.Message) {
+        WriteMessage(names.Message, arena);
+    } else if (names.Count) {
+        WriteSelection(names, Settings, arena);
     }
     ExitWith(Settings.ExitCode);
 }

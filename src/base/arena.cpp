@@ -9,12 +9,45 @@ void ArenaPoison(const char*, ptrdiff_t) {}
 void ArenaUnpoison(const char*, ptrdiff_t) {}
 #endif
 
+namespace {
+
+// Committing in steps keeps the system calls few; a run that picks one file
+// still commits only a step or two.
+constexpr ptrdiff_t CommitStep = 64 << 10;
+
+}  // namespace
+
+Arena MakeArena(char* base, ptrdiff_t size, void (*exhausted)())
+{
+    return Arena{base, base + size, base + size, nullptr, exhausted};
+}
+
 [[noreturn]] void ArenaExhausted(Arena& arena)
 {
     if (arena.Exhausted) {
         arena.Exhausted();
     }
     __builtin_trap();
+}
+
+void EnsureCommitted(Arena& arena, const char* end)
+{
+    if (end <= arena.Committed) {
+        return;
+    }
+    if (end > arena.End || !arena.Commit) {
+        ArenaExhausted(arena);
+    }
+    ptrdiff_t size = (end - arena.Committed + CommitStep - 1) / CommitStep * CommitStep;
+    if (size > arena.End - arena.Committed) {
+        size = arena.End - arena.Committed;
+    }
+    if (!arena.Commit(arena.Committed, size)) {
+        ArenaExhausted(arena);
+    }
+    // Poisoned as it arrives: the free part stays poisoned as a whole.
+    ArenaPoison(arena.Committed, size);
+    arena.Committed += size;
 }
 
 void* Alloc(Arena& arena, ptrdiff_t size, ptrdiff_t align)
@@ -24,6 +57,7 @@ void* Alloc(Arena& arena, ptrdiff_t size, ptrdiff_t align)
         ArenaExhausted(arena);
     }
     char* block = arena.Beg + pad;
+    EnsureCommitted(arena, block + size + ArenaRedZone);
     arena.Beg = block + size + ArenaRedZone;
     ArenaUnpoison(block, size);
     for (ptrdiff_t i = 0; i < size; i++) {

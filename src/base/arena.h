@@ -2,18 +2,31 @@
 #include <stddef.h>
 
 // All memory of a run comes from one block and goes back with it at exit:
-// nothing is freed piecemeal, so no stage has to track ownership.
+// nothing is freed piecemeal, so no stage has to track ownership. The block
+// is reserved whole but committed only as far as it is used, since Windows
+// charges committed pages whether or not they are ever touched.
 struct Arena {
     char* Beg;
-    char* End;
+    char* End;        // end of the reservation
+    char* Committed;  // usable up to here; grown through Commit
+    // Makes `size` bytes at `at` usable, zero-filled; false when the system
+    // cannot. Null: the whole block is usable already.
+    bool (*Commit)(char* at, ptrdiff_t size);
     // Called when a request does not fit; it must not return. The owner of
     // the run decides what running out means for the exit status.
     void (*Exhausted)();
 };
 
+// An arena over `size` bytes at `base` that are all usable already.
+Arena MakeArena(char* base, ptrdiff_t size, void (*exhausted)());
+
 // Returns `size` zeroed bytes aligned to `align` (a power of two). Never
 // returns null: running out calls `Exhausted`.
 void* Alloc(Arena& arena, ptrdiff_t size, ptrdiff_t align);
+
+// Makes the bytes up to `end` usable, committing more when needed; running
+// out calls `Exhausted`.
+void EnsureCommitted(Arena& arena, const char* end);
 
 template <typename T>
 T* New(Arena& arena, ptrdiff_t count = 1)

@@ -1,81 +1,41 @@
 #include "base/text.h"
 
-ptrdiff_t Length(const char* text)
-{
-    ptrdiff_t length = 0;
-    if (text) {
-        while (text[length]) {
-            length++;
-        }
-    }
-    return length;
-}
-
-bool IsEmpty(const char* text)
+bool IsEmpty(const char16_t* text)
 {
     return !text || !*text;
 }
 
-bool Equal(const char* a, const char* b)
+bool Equal(const char16_t* text, const char* ascii)
 {
-    a = a ? a : "";
-    b = b ? b : "";
-    for (; *a == *b; a++, b++) {
-        if (!*a) {
+    text = text ? text : u"";
+    ascii = ascii ? ascii : "";
+    for (; *text == (unsigned char)*ascii; text++, ascii++) {
+        if (!*text) {
             return true;
         }
     }
     return false;
 }
 
-char* CopyText(Arena& arena, const char* bytes, ptrdiff_t length)
+char16_t* CopyText(Arena& arena, const char16_t* units, ptrdiff_t length)
 {
-    char* copy = New<char>(arena, length + 1);
+    char16_t* copy = New<char16_t>(arena, length + 1);
     for (ptrdiff_t i = 0; i < length; i++) {
-        copy[i] = bytes[i];
+        copy[i] = units[i];
     }
     return copy;
 }
 
-char* Concat(Arena& arena, const char* a, const char* b)
+char16_t* Concat(Arena& arena, const char* ascii, const char16_t* text)
 {
-    TextBuilder builder = StartText(arena);
-    Append(builder, a);
-    Append(builder, b);
-    return Finish(builder);
-}
-
-TextBuilder StartText(Arena& arena)
-{
-    return TextBuilder{&arena, arena.Beg, 0};
-}
-
-void Append(TextBuilder& builder, const char* bytes, ptrdiff_t length)
-{
-    // One byte is always kept back for the NUL that Finish writes.
-    if (length < 0 || length > builder.Memory->End - builder.Beg - builder.Len - 1 - ArenaRedZone) {
-        ArenaExhausted(*builder.Memory);
+    ptrdiff_t asciiLength = Length(ascii);
+    ptrdiff_t textLength = Length(text);
+    char16_t* joined = New<char16_t>(arena, asciiLength + textLength + 1);
+    for (ptrdiff_t i = 0; i < asciiLength; i++) {
+        joined[i] = (unsigned char)ascii[i];
     }
-    char* to = builder.Beg + builder.Len;
-    ArenaUnpoison(to, length + 1);
-    for (ptrdiff_t i = 0; i < length; i++) {
-        to[i] = bytes[i];
+    for (ptrdiff_t i = 0; i < textLength; i++) {
+        joined[asciiLength + i] = text[i];
     }
-    builder.Len += length;
-}
-
-void Append(TextBuilder& builder, const char* text)
-{
-    Append(builder, text, Length(text));
-}
-
-char* Finish(TextBuilder& builder)
-{
-    if (builder.Memory->End - builder.Beg - builder.Len - 1 - ArenaRedZone < 0) {
-        ArenaExhausted(*builder.Memory);
-    }
-    ArenaUnpoison(builder.Beg + builder.Len, 1);
-    builder.Beg[builder.Len] = 0;
-    builder.Memory->Beg = builder.Beg + builder.Len + 1 + ArenaRedZone;
-    return builder.Beg;
+    return joined;
 }

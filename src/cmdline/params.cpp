@@ -1,41 +1,58 @@
 #include "cmdline/params.h"
 #include "base/text.h"
+#include "console/codepage.h"
 #include "os/os.h"
 
-void StartParamReader(ParamReader& reader)
+namespace {
+
+const char16_t* CommandLine(const ParamReader& reader, Arena& arena)
 {
-    reader.Cursor = 0;
+    if (reader.Wide) {
+        const char16_t* line = OsWideCommandLine();
+        return line ? line : u"";
+    }
+    // In the ANSI code page every byte of the line is one character of it,
+    // so splitting the widened line is splitting the bytes, without ever
+    // looking at half of a double-byte character.
+    const char* bytes = OsCommandLine();
+    ptrdiff_t length;
+    return Widen(OsAnsiCodePage(), bytes ? bytes : "", Length(bytes), arena, &length);
 }
 
-char* NextParam(ParamReader& reader, Arena& arena)
+}  // namespace
+
+void StartParamReader(ParamReader& reader, bool wide)
+{
+    reader.Cursor = 0;
+    reader.Wide = wide;
+}
+
+char16_t* NextParam(ParamReader& reader, Arena& arena)
 {
     // The line is scanned from its start every time; nothing of an earlier
     // call is kept but the cursor.
-    const char* at = OsCommandLine();
-    if (!at) {
-        at = "";
-    }
+    const char16_t* at = CommandLine(reader, arena);
     for (int number = -1;; number++) {
-        while (*at == ' ') {
+        while (*at == u' ') {
             at++;
         }
         if (!*at) {
             break;
         }
-        const char* begin;
-        const char* end;
-        if (*at == '"') {
+        const char16_t* begin;
+        const char16_t* end;
+        if (*at == u'"') {
             begin = ++at;
-            while (*at && *at != '"') {
+            while (*at && *at != u'"') {
                 at++;
             }
             end = at;
             if (*at) {
-                at++;  // the closing quote; a byte right after it starts the next token
+                at++;  // the closing quote; a unit right after it starts the next token
             }
         } else {
             begin = at;
-            while (*at && *at != ' ') {
+            while (*at && *at != u' ') {
                 at++;
             }
             end = at;
@@ -48,5 +65,5 @@ char* NextParam(ParamReader& reader, Arena& arena)
             return CopyText(arena, begin, end - begin);
         }
     }
-    return CopyText(arena, "", 0);
+    return CopyText(arena, u"", 0);
 }

@@ -1,6 +1,7 @@
 #include "cmdline/scan.h"
-#include "os/os.h"
 #include "base/text.h"
+#include "console/codepage.h"
+#include "os/os.h"
 #include "paths/paths.h"
 
 namespace {
@@ -20,27 +21,59 @@ const Option Options[] = {
     // Multiple names come back NUL-separated only in the explorer style.
     {"/multiselect", OfnAllowMultiSelect | OfnExplorer, 0, 0, 0},
     {"/maynotexist", 0, OfnFileMustExist, 0, 0},
+    {"/utf8", 0, 0, Utf8Line, ConsoleLine},
+    {"/consolecp", 0, 0, ConsoleLine, Utf8Line},
 };
 
-const Option* FindOption(const char* lowered)
+// The option that `param` names in any letter case, or null.
+const Option* FindOption(const char16_t* param, Arena arena)
 {
+    char16_t* lowered = CopyText(arena, param, Length(param));
+    OsLower(lowered);
     for (const Option& option : Options) {
-        if (Equal(option.Name, lowered)) {
+        if (Equal(lowered, option.Name)) {
             return &option;
         }
     }
     return nullptr;
 }
 
+// The parameters after PathAndFilters, up to the first empty one; null
+// after the last.
+char16_t* NextWalked(ParamReader& reader, Arena& arena)
+{
+    char16_t* param = NextParam(reader, arena);
+    return IsEmpty(param) ? nullptr : param;
+}
+
 }  // namespace
 
-const char* Scan(DialogSettings& settings, ParamReader& reader, Arena& arena)
+uint32_t FindLineOption(ParamReader& reader, Arena& arena)
 {
+    uint32_t line = 0;
+    NextParam(reader, arena);  // CommandString
+    NextParam(reader, arena);  // PathAndFilters, even when it starts with a slash
+    while (char16_t* param = NextWalked(reader, arena)) {
+        const Option* option = param[0] == u'/' ? FindOption(param, arena) : nullptr;
+        if (option && (option->SetOutput & (Utf8Line | ConsoleLine))) {
+            line = option->SetOutput;
+        }
+    }
+    return line;
+}
+
+const char16_t* Scan(DialogSettings& settings, ParamReader& reader, Arena& arena)
+{
+    ptrdiff_t length;
+    if (!NarrowExactly(settings.CodePage, settings.CommandString, Length(settings.CommandString), arena, &length)) {
+        return Concat(arena, "Invalid parameter: ", settings.CommandString);
+    }
+
     // The second parameter is always the path, even when it starts with a
     // slash.
-    const char* resolved = ResolveFullPath(NextParam(reader, arena), arena);
+    const char16_t* resolved = ResolveFullPath(NextParam(reader, arena), arena);
     if (IsEmpty(resolved)) {
-        resolved = "*.*";
+        resolved = u"*.*";
     }
     settings.Patterns = NamePart(resolved, arena);
     settings.InitialDir = DirPart(resolved, arena);
@@ -49,11 +82,9 @@ const char* Scan(DialogSettings& settings, ParamReader& reader, Arena& arena)
 
     // An empty parameter ends the walk, also an empty quoted one in the
     // middle: what follows it is never read.
-    for (char* param; !IsEmpty(param = NextParam(reader, arena));) {
-        if (param[0] == '/') {
-            char* lowered = CopyText(arena, param, Length(param));
-            OsLower(lowered);
-            const Option* option = FindOption(lowered);
+    while (char16_t* param = NextWalked(reader, arena)) {
+        if (param[0] == u'/') {
+            const Option* option = FindOption(param, arena);
             if (!option) {
                 return Concat(arena, "Invalid option: ", param);
             }

@@ -1,37 +1,17 @@
 #include "dialog/names.h"
 #include "base/text.h"
+#include "console/codepage.h"
 #include "os/os.h"
 
 const char SelectionTooLong[] = "Selection too long: pick fewer files";
-const char NameWithoutAnsiForm[] = "Name not in the ANSI code page and without a short name: ";
 
 namespace {
 
-bool IsSeparator(char16_t c)
+Selection TooLong(Arena& arena)
 {
-    return c == u'\\' || c == u'/';
-}
-
-bool SameUnits(const char16_t* a, const char16_t* b, ptrdiff_t length)
-{
-    for (ptrdiff_t i = 0; i < length; i++) {
-        if (a[i] != b[i]) {
-            return false;
-        }
-    }
-    return true;
-}
-
-// `*ansiLength` is -1 when the call failed.
-char* Narrow(const char16_t* wide, ptrdiff_t length, Arena& arena, ptrdiff_t* ansiLength)
-{
-    // A double-byte code page needs at most two bytes for one unit.
-    char* bytes = New<char>(arena, 2 * length + 1);
-    *ansiLength = length ? OsNarrow(wide, (uint32_t)length, bytes, (uint32_t)(2 * length)) : 0;
-    if (length && !*ansiLength) {
-        *ansiLength = -1;
-    }
-    return bytes;
+    Selection selection = {};
+    selection.Message = Concat(arena, SelectionTooLong, nullptr);
+    return selection;
 }
 
 // The path's components one by one, with the separator after each.
@@ -54,203 +34,230 @@ Component NextComponent(const char16_t*& at, const char16_t* end)
     return c;
 }
 
-// The alias form of `path`, or null when the system has none for it.
-char16_t* ShortPath(const char16_t* path, ptrdiff_t length, Arena& arena, ptrdiff_t* shortLength)
+ptrdiff_t CountSeparators(const char16_t* at, ptrdiff_t length)
+{
+    ptrdiff_t count = 0;
+    for (ptrdiff_t i = 0; i < length; i++) {
+        count += IsSeparator(at[i]);
+    }
+    return count;
+}
+
+// Asks the system for the alias form of the zero-terminated `path`, into a
+// buffer that is kept and grown across calls, so that a long list of names
+// costs no more memory than its longest alias. Null when the path does not
+// exist or has no alias form.
+struct AliasBuffer {
+    char16_t* At;
+    uint32_t Capacity;
+};
+
+const char16_t* ShortPath(const char16_t* path, AliasBuffer& buffer, Arena& arena, ptrdiff_t* length)
 {
     // An alias can be longer than its name ("a.b.c" may become "ABC~1.C"),
-    // so the first guess may not do; the call then says what will.
-    uint32_t capacity = (uint32_t)length + 64;
+    // so the buffer may not do; the call then says what will.
     for (int tries = 0; tries < 2; tries++) {
-        char16_t* buffer = New<char16_t>(arena, capacity);
-        uint32_t got = OsShortPath(path, buffer, capacity);
-        if (got > 0 && got < capacity) {
-            *shortLength = got;
-            return buffer;
+        uint32_t got = OsShortPath(path, buffer.At, buffer.Capacity);
+        if (got > 0 && got < buffer.Capacity) {
+            *length = got;
+            return buffer.At;
         }
         if (got == 0) {
             return nullptr;
         }
-        capacity = got;
+        buffer = AliasBuffer{New<char16_t>(arena, got), got};
     }
     return nullptr;
 }
 
-// The answer for a path that has no exact ANSI form.
-AnsiSelection NoAnsiForm(const char16_t* path, ptrdiff_t length, Arena& arena)
+// `path` in the code page, component by component: the name where the code
+// page holds it, so that only what must change does; its alias (the
+// matching component of `alias`) where it does not. Null when the two do
+// not line up, or some component has neither.
+char* ByComponents(const char16_t* path, ptrdiff_t length, const char16_t* alias, ptrdiff_t aliasLength,
+                   uint32_t codePage, Arena& arena, ptrdiff_t* byteLength)
 {
-    return AnsiSelection{nullptr, 0, Concat(arena, NameWithoutAnsiForm, NarrowForMessage(path, length, arena))};
+    ptrdiff_t count = CountSeparators(path, length) + 1;
+    if (count != CountSeparators(alias, aliasLength) + 1) {
+        return nullptr;  // no way to tell which is which
+    }
+    // Each part is converted into its own block; they are joined after.
+    const char** part = New<const char*>(arena, count);
+    ptrdiff_t* partLength = New<ptrdiff_t>(arena, count);
+    char16_t* separators = New<char16_t>(arena, count);
+    const char16_t* longAt = path;
+    const char16_t* shortAt = alias;
+    for (ptrdiff_t i = 0; i < count; i++) {
+        Component name = NextComponent(longAt, path + length);
+        Component other = NextComponent(shortAt, alias + aliasLength);
+        part[i] = NarrowExactly(codePage, name.At, name.Length, arena, &partLength[i]);
+        if (!part[i]) {
+            part[i] = NarrowExactly(codePage, other.At, other.Length, arena, &partLength[i]);
+        }
+        if (!part[i]) {
+            return nullptr;
+        }
+        separators[i] = name.Separator;
+    }
+    TextBuilder<char> joined = StartText<char>(arena);
+    for (ptrdiff_t i = 0; i < count; i++) {
+        Append(joined, part[i], partLength[i]);
+        if (separators[i]) {
+            Append(joined, separators[i] == u'/' ? "/" : "\\", 1);
+        }
+    }
+    *byteLength = joined.Len;
+    return Finish(joined);
+}
+
+// The folder in the code page: exactly, or by components with its alias.
+char* FolderForLine(const char16_t* folder, ptrdiff_t length, uint32_t codePage, AliasBuffer& aliases, Arena& arena,
+                    ptrdiff_t* byteLength)
+{
+    if (char* exact = NarrowExactly(codePage, folder, length, arena, byteLength)) {
+        return exact;
+    }
+    const char16_t* whole = CopyText(arena, folder, length);  // the system wants it terminated
+    ptrdiff_t aliasLength;
+    const char16_t* alias = ShortPath(whole, aliases, arena, &aliasLength);
+    return alias ? ByComponents(folder, length, alias, aliasLength, codePage, arena, byteLength) : nullptr;
 }
 
 }  // namespace
 
-char16_t* Widen(const char* text, ptrdiff_t length, Arena& arena, ptrdiff_t* wideLength)
-{
-    // One byte never makes more than one unit in an ANSI code page.
-    char16_t* wide = New<char16_t>(arena, length + 1);
-    ptrdiff_t got = length ? OsWiden(text, (uint32_t)length, wide, (uint32_t)length) : 0;
-    if (wideLength) {
-        *wideLength = got;
-    }
-    return wide;
-}
-
-char* NarrowExactly(const char16_t* wide, ptrdiff_t length, Arena& arena, ptrdiff_t* ansiLength)
-{
-    char* bytes = Narrow(wide, length, arena, ansiLength);
-    if (*ansiLength < 0) {
-        return nullptr;
-    }
-    // Exact means that the code page reads the bytes back as the very same
-    // characters: a default character or a look-alike never passes.
-    ptrdiff_t backLength;
-    char16_t* back = Widen(bytes, *ansiLength, arena, &backLength);
-    if (backLength != length || !SameUnits(back, wide, length)) {
-        return nullptr;
-    }
-    return bytes;
-}
-
-char* NarrowForMessage(const char16_t* wide, ptrdiff_t length, Arena& arena)
-{
-    ptrdiff_t ansiLength;
-    return Narrow(wide, length, arena, &ansiLength);
-}
-
-char* AnsiPath(const char16_t* path, ptrdiff_t length, Arena& arena, ptrdiff_t* ansiLength)
-{
-    if (char* exact = NarrowExactly(path, length, arena, ansiLength)) {
-        return exact;
-    }
-    // The path is made zero-terminated for the system, which needs that.
-    char16_t* whole = New<char16_t>(arena, length + 1);
-    for (ptrdiff_t i = 0; i < length; i++) {
-        whole[i] = path[i];
-    }
-    ptrdiff_t aliasLength;
-    char16_t* alias = ShortPath(whole, length, arena, &aliasLength);
-    if (!alias) {
-        return nullptr;
-    }
-
-    // Component by component: the name where the code page holds it, so
-    // that only what must change does; its alias where it does not. Either
-    // takes at most two bytes a unit.
-    char* result = New<char>(arena, 2 * (length + aliasLength) + 1);
-    ptrdiff_t used = 0;
-    const char16_t* longAt = path;
-    const char16_t* shortAt = alias;
-    const char16_t* longEnd = path + length;
-    const char16_t* shortEnd = alias + aliasLength;
-    for (;;) {
-        Component name = NextComponent(longAt, longEnd);
-        Component other = NextComponent(shortAt, shortEnd);
-        if ((name.Separator == 0) != (other.Separator == 0)) {
-            return nullptr;  // the two do not line up: no way to tell which is which
-        }
-        ptrdiff_t partLength;
-        char* part = NarrowExactly(name.At, name.Length, arena, &partLength);
-        if (!part) {
-            part = NarrowExactly(other.At, other.Length, arena, &partLength);
-        }
-        if (!part) {
-            return nullptr;
-        }
-        for (ptrdiff_t i = 0; i < partLength; i++) {
-            result[used++] = part[i];
-        }
-        if (!name.Separator) {
-            break;
-        }
-        result[used++] = name.Separator == u'/' ? '/' : '\\';
-    }
-    *ansiLength = used;
-    return result;
-}
-
-AnsiSelection DecodeSelection(const char16_t* buffer, ptrdiff_t chars, bool multiple, Arena& arena)
+Selection DecodeSelection(const char16_t* buffer, ptrdiff_t chars, bool multiple, Arena& arena)
 {
     const char16_t* end = buffer + chars;
-    const char16_t* first = buffer;
-    ptrdiff_t firstLength = BoundedLength(first, end);
+    ptrdiff_t firstLength = BoundedLength(buffer, end);
     if (firstLength == chars) {
-        return AnsiSelection{nullptr, 0, SelectionTooLong};  // not even one whole text
+        return TooLong(arena);  // not even one whole text
     }
-    const char16_t* next = first + firstLength + 1;
+    const char16_t* next = buffer + firstLength + 1;
 
-    // A single name: the full path alone.
+    Selection selection = {};
+    selection.Folder = buffer;
     if (!multiple || next == end || !*next) {
-        ptrdiff_t length;
-        char* path = AnsiPath(first, firstLength, arena, &length);
-        if (!path) {
-            return NoAnsiForm(first, firstLength, arena);
+        // A single name: the full path alone, split at its last separator.
+        ptrdiff_t cut = firstLength;
+        while (cut > 0 && !IsSeparator(buffer[cut - 1])) {
+            cut--;
         }
-        return AnsiSelection{path, length + 1, nullptr};
+        selection.FolderLength = cut;
+        selection.Count = 1;
+        selection.Names = New<const char16_t*>(arena, 1);
+        selection.NameLengths = New<ptrdiff_t>(arena, 1);
+        selection.Names[0] = buffer + cut;
+        selection.NameLengths[0] = firstLength - cut;
+        return selection;
     }
 
-    // Several: the folder, then the names. A list that does not end in its
-    // empty text within the buffer was cut, and is no choice.
+    // Several: the folder, then the names, then an empty text.
     ptrdiff_t count = 0;
     const char16_t* at = next;
     while (at < end && *at) {
         ptrdiff_t length = BoundedLength(at, end);
         if (at + length == end) {
-            return AnsiSelection{nullptr, 0, SelectionTooLong};
+            return TooLong(arena);
         }
         at += length + 1;
         count++;
     }
     if (at == end) {
-        return AnsiSelection{nullptr, 0, SelectionTooLong};
+        return TooLong(arena);
     }
-
-    ptrdiff_t dirLength;
-    char* dir = AnsiPath(first, firstLength, arena, &dirLength);
-    if (!dir) {
-        return NoAnsiForm(first, firstLength, arena);
-    }
-    char** names = New<char*>(arena, count);
-    ptrdiff_t* nameLengths = New<ptrdiff_t>(arena, count);
-    bool addSeparator = firstLength == 0 || first[firstLength - 1] != u'\\';
+    selection.FolderLength = firstLength;
+    // The decision is made on the folder's last character, never on a byte
+    // of its form in some code page, where a backslash can be half of
+    // another character.
+    selection.AddSeparator = firstLength == 0 || buffer[firstLength - 1] != u'\\';
+    selection.Count = count;
+    selection.Names = New<const char16_t*>(arena, count);
+    selection.NameLengths = New<ptrdiff_t>(arena, count);
     at = next;
     for (ptrdiff_t i = 0; i < count; i++) {
-        ptrdiff_t length = BoundedLength(at, end);
-        char* name = NarrowExactly(at, length, arena, &nameLengths[i]);
-        if (!name) {
-            // A name's alias is the last component of its full path's
-            // ANSI form.
-            ptrdiff_t fullLength = firstLength + addSeparator + length;
-            char16_t* full = New<char16_t>(arena, fullLength + 1);
-            for (ptrdiff_t k = 0; k < firstLength; k++) {
-                full[k] = first[k];
-            }
-            if (addSeparator) {
-                full[firstLength] = u'\\';
-            }
-            for (ptrdiff_t k = 0; k < length; k++) {
-                full[firstLength + addSeparator + k] = at[k];
-            }
-            ptrdiff_t ansiLength;
-            char* ansi = AnsiPath(full, fullLength, arena, &ansiLength);
-            if (!ansi) {
-                return NoAnsiForm(full, fullLength, arena);
-            }
-            ptrdiff_t start = ansiLength;
-            while (start > 0 && ansi[start - 1] != '\\' && ansi[start - 1] != '/') {
+        selection.Names[i] = at;
+        selection.NameLengths[i] = BoundedLength(at, end);
+        at += selection.NameLengths[i] + 1;
+    }
+    return selection;
+}
+
+LineNames NamesForLine(const Selection& selection, uint32_t codePage, const char* refusal, Arena& arena)
+{
+    LineNames line = {};
+    if (selection.Message) {
+        line.Message = selection.Message;
+        return line;
+    }
+    const char16_t* folder = selection.Folder;
+    ptrdiff_t folderLength = selection.FolderLength;
+
+    // One buffer for each full name that needs asking about, reused for all.
+    ptrdiff_t longest = 0;
+    for (ptrdiff_t i = 0; i < selection.Count; i++) {
+        longest = selection.NameLengths[i] > longest ? selection.NameLengths[i] : longest;
+    }
+    char16_t* full = New<char16_t>(arena, folderLength + 1 + longest + 1);
+    for (ptrdiff_t k = 0; k < folderLength; k++) {
+        full[k] = folder[k];
+    }
+    ptrdiff_t nameAt = folderLength;
+    if (selection.AddSeparator) {
+        full[nameAt++] = u'\\';
+    }
+    AliasBuffer aliases = {New<char16_t>(arena, nameAt + longest + 64), (uint32_t)(nameAt + longest + 64)};
+
+    // The message names the full name that cannot be written.
+    auto refuse = [&](ptrdiff_t nameLength) {
+        full[nameAt + nameLength] = 0;
+        LineNames refused = {};
+        refused.Message = Concat(arena, refusal, full);
+        return refused;
+    };
+
+    line.AddSeparator = selection.AddSeparator;
+    line.Count = selection.Count;
+    line.Names = New<const char*>(arena, selection.Count);
+    line.NameLengths = New<ptrdiff_t>(arena, selection.Count);
+    line.Folder = FolderForLine(folder, folderLength, codePage, aliases, arena, &line.FolderLength);
+    if (!line.Folder) {
+        nameAt = folderLength;  // the folder alone is what cannot be written
+        return refuse(0);
+    }
+    for (ptrdiff_t i = 0; i < selection.Count; i++) {
+        const char16_t* name = selection.Names[i];
+        ptrdiff_t length = selection.NameLengths[i];
+        line.Names[i] = NarrowExactly(codePage, name, length, arena, &line.NameLengths[i]);
+        for (ptrdiff_t k = 0; k < length; k++) {
+            full[nameAt + k] = name[k];
+        }
+        if (line.Names[i]) {
+            continue;
+        }
+        // The name's own alias: as many of the last components of its full
+        // path's as the name has (a dialog's name has one). A name that does
+        // not exist has none, and is refused.
+        full[nameAt + length] = 0;
+        ptrdiff_t aliasLength;
+        const char16_t* alias = ShortPath(full, aliases, arena, &aliasLength);
+        if (!alias) {
+            return refuse(length);
+        }
+        ptrdiff_t start = aliasLength;
+        for (ptrdiff_t separators = CountSeparators(name, length);; separators--) {
+            while (start > 0 && !IsSeparator(alias[start - 1])) {
                 start--;
             }
-            name = ansi + start;
-            nameLengths[i] = ansiLength - start;
+            if (separators == 0 || start == 0) {
+                break;
+            }
+            start--;
         }
-        names[i] = name;
-        at += length + 1;
+        line.Names[i] = ByComponents(name, length, alias + start, aliasLength - start, codePage, arena,
+                                     &line.NameLengths[i]);
+        if (!line.Names[i] || CountSeparators(alias, aliasLength) != CountSeparators(full, nameAt + length)) {
+            return refuse(length);
+        }
     }
-
-    TextBuilder list = StartText(arena);
-    Append(list, dir, dirLength + 1);
-    for (ptrdiff_t i = 0; i < count; i++) {
-        Append(list, names[i], nameLengths[i] + 1);
-    }
-    Append(list, "", 1);
-    ptrdiff_t size = list.Len;
-    return AnsiSelection{Finish(list), size, nullptr};
+    return line;
 }

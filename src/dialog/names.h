@@ -1,42 +1,46 @@
 #pragma once
+#include <stdint.h>
 #include "base/arena.h"
 
-// Between the program's ANSI texts and the dialog's UTF-16 ones. Every
-// conversion goes through the system's ANSI code page, as the ANSI form of
-// the dialog converts its own texts.
+// From what the dialog leaves in its buffer to names that the line can
+// carry: decoded in UTF-16, then each converted once into the line's code
+// page.
 
-// `length` bytes of `text` (NULs included) as UTF-16, with one more zero
-// unit after them; `*wideLength` (if given) gets the count of units.
-char16_t* Widen(const char* text, ptrdiff_t length, Arena& arena, ptrdiff_t* wideLength = nullptr);
-
-// `length` units as an ANSI text (NUL-terminated, `*ansiLength` bytes), or
-// null when some character has no exact form in the code page: nothing
-// best-fitted, nothing replaced, and the bytes read back as the same units.
-char* NarrowExactly(const char16_t* wide, ptrdiff_t length, Arena& arena, ptrdiff_t* ansiLength);
-
-// The same, for a message: a character without an exact form becomes the
-// code page's default character.
-char* NarrowForMessage(const char16_t* wide, ptrdiff_t length, Arena& arena);
-
-// A full path as an ANSI text that names the same file: the path itself
-// where the code page holds it; otherwise each component that it cannot
-// hold is replaced by its short (8.3) alias. Null when some such component
-// has no alias the code page holds, or the path does not exist.
-char* AnsiPath(const char16_t* path, ptrdiff_t length, Arena& arena, ptrdiff_t* ansiLength);
-
-// What the dialog's UTF-16 selection becomes: the same layout in ANSI bytes
-// (a full path and its NUL; or a folder, NUL, the names, each with its NUL,
-// and one more NUL) for the output line, or the one-line message that says
-// why no line can be written.
-struct AnsiSelection {
-    const char* List;
-    ptrdiff_t Size;
-    const char* Message;
+// The dialog's choice as full names: each is Folder, one separator unless
+// the folder ends in a backslash already, and one of Names. A single name
+// is split at its last separator, so that both cases are one.
+struct Selection {
+    const char16_t* Folder;
+    ptrdiff_t FolderLength;
+    bool AddSeparator;
+    const char16_t** Names;
+    ptrdiff_t* NameLengths;
+    ptrdiff_t Count;  // 0 with Message set: no choice that can be read
+    const char16_t* Message;
 };
 
-// Decodes the `chars` units that the dialog left in `buffer`. `multiple`:
-// the request allowed several names.
-AnsiSelection DecodeSelection(const char16_t* buffer, ptrdiff_t chars, bool multiple, Arena& arena);
+// Decodes the `chars` units that the dialog left in `buffer`, never reading
+// past them. `multiple`: the request allowed several names. A list that
+// does not end within the buffer was cut, and is no choice.
+Selection DecodeSelection(const char16_t* buffer, ptrdiff_t chars, bool multiple, Arena& arena);
+
+// The same full names as bytes of the line's code page.
+struct LineNames {
+    const char* Folder;
+    ptrdiff_t FolderLength;
+    bool AddSeparator;
+    const char** Names;
+    ptrdiff_t* NameLengths;
+    ptrdiff_t Count;
+    const char16_t* Message;  // set when the choice cannot be written
+};
+
+// Converts every full name into `codePage`: exactly where the code page
+// holds it; else with the 8.3 alias of just the components that need one
+// (the folder's asked once for the whole list; a name that does not exist
+// yet keeps its last component where that converts exactly); else not at
+// all, and Message, which starts with `refusal`, names the first name that
+// cannot be written. All names or none.
+LineNames NamesForLine(const Selection& selection, uint32_t codePage, const char* refusal, Arena& arena);
 
 extern const char SelectionTooLong[];
-extern const char NameWithoutAnsiForm[];

@@ -1,65 +1,48 @@
 #include "dialog/output.h"
 #include "base/text.h"
+#include "console/codepage.h"
 #include "console/console.h"
 
-namespace {
-
-void AppendName(TextBuilder& line, bool afterAnother, const char* dir, ptrdiff_t dirLength, bool addSeparator,
-                const char* name, ptrdiff_t nameLength, bool quote)
+char* BuildOutputLine(const char* command, ptrdiff_t commandLength, bool separate, const LineNames& names,
+                      uint32_t outputFlags, Arena& arena)
 {
-    if (afterAnother) {
-        Append(line, " ", 1);
-    }
-    if (quote) {
-        Append(line, "\"", 1);
-    }
-    Append(line, dir, dirLength);
-    if (addSeparator) {
-        Append(line, "\\", 1);
-    }
-    Append(line, name, nameLength);
-    if (quote) {
-        Append(line, "\"", 1);
-    }
-}
-
-}  // namespace
-
-char* BuildOutputLine(const char* selection, ptrdiff_t size, const DialogSettings& settings, Arena& arena)
-{
-    bool quote = settings.OutputFlags & QuoteNames;
-    const char* end = selection + size;
-    const char* first = selection;
-    ptrdiff_t firstLength = BoundedLength(first, end);
-    const char* next = firstLength < size ? first + firstLength + 1 : end;
-
-    TextBuilder line = StartText(arena);
-    const char* command = settings.CommandString;
-    ptrdiff_t commandLength = Length(command);
+    bool quote = outputFlags & QuoteNames;
+    TextBuilder<char> line = StartText<char>(arena);
     Append(line, command, commandLength);
-    // "set f=" must be followed directly by the name; anything else gets a blank.
-    if (commandLength > 0 && command[commandLength - 1] != '=') {
+    if (separate) {
         Append(line, " ", 1);
     }
-
-    // Without multiple selection the buffer is never read past the first NUL.
-    if ((settings.DialogFlags & OfnAllowMultiSelect) && next < end && *next) {
-        bool addSeparator = firstLength == 0 || first[firstLength - 1] != '\\';
-        for (bool afterAnother = false; next < end && *next; afterAnother = true) {
-            ptrdiff_t nameLength = BoundedLength(next, end);
-            AppendName(line, afterAnother, first, firstLength, addSeparator, next, nameLength, quote);
-            next = next + nameLength < end ? next + nameLength + 1 : end;
+    for (ptrdiff_t i = 0; i < names.Count; i++) {
+        if (i > 0) {
+            Append(line, " ", 1);
         }
-    } else {
-        AppendName(line, false, "", 0, false, first, firstLength, quote);
+        if (quote) {
+            Append(line, "\"", 1);
+        }
+        Append(line, names.Folder, names.FolderLength);
+        if (names.AddSeparator) {
+            Append(line, "\\", 1);
+        }
+        Append(line, names.Names[i], names.NameLengths[i]);
+        if (quote) {
+            Append(line, "\"", 1);
+        }
     }
-    if (!(settings.OutputFlags & NoLineEnd)) {
+    if (!(outputFlags & NoLineEnd)) {
         Append(line, "\r\n", 2);
     }
     return Finish(line);
 }
 
-void WriteSelection(const char* selection, ptrdiff_t size, const DialogSettings& settings, Arena& arena)
+void WriteSelection(const LineNames& names, const DialogSettings& settings, Arena& arena)
 {
-    WriteOut(BuildOutputLine(selection, size, settings, arena));
+    // The scan made sure that the code page holds the command exactly.
+    const char16_t* command = settings.CommandString;
+    ptrdiff_t units = Length(command);
+    ptrdiff_t length;
+    const char* bytes = NarrowExactly(settings.CodePage, command, units, arena, &length);
+    // "set f=" must be followed directly by the name; anything else gets a
+    // blank. Decided on the character, not on a byte of its code page form.
+    bool separate = units > 0 && command[units - 1] != u'=';
+    WriteOut(BuildOutputLine(bytes, length, separate, names, settings.OutputFlags, arena));
 }

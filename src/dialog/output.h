@@ -1,14 +1,15 @@
 #pragma once
 #include "base/arena.h"
 #include "base/settings.h"
+#include "dialog/names.h"
 
-// The output line for what the dialog left in `selection`, a buffer of
-// `size` bytes: CommandString, a blank unless it ends in "=", the full names
-// (quoted unless QuoteNames is clear) joined by blanks, and CR LF unless
-// NoLineEnd is set. Nothing past the buffer is read, even where the dialog
-// left no NUL.
-char* BuildOutputLine(const char* selection, ptrdiff_t size, const DialogSettings& settings, Arena& arena);
+// The output line: `command` (CommandString in the line's code page), a
+// blank when `separate` (CommandString does not end in "="), the full names (quoted unless QuoteNames is
+// clear) joined by blanks, and CR LF unless NoLineEnd is set. The names are
+// taken as they are: nothing inside one is looked at.
+char* BuildOutputLine(const char* command, ptrdiff_t commandLength, bool separate, const LineNames& names,
+                      uint32_t outputFlags, Arena& arena);
 
-// Writes the output line for `selection` (`size` bytes) to standard output,
-// in one write.
-void WriteSelection(const char* selection, ptrdiff_t size, const DialogSettings& settings, Arena& arena);
+// Writes the output line for `names` to standard output, in one write, with
+// CommandString in CodePage.
+void WriteSelection(const LineNames& names, const DialogSettings& settings, Arena& arena);

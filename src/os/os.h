@@ -8,18 +8,21 @@
 // program's own 8-bit texts, and no Windows type leaks past this header.
 
 // GetCommandLineA: the raw command line of the process, the program's name
-// first, exactly as the process was started.
+// first, exactly as the process was started, in the ANSI code page.
 const char* OsCommandLine();
 
-// GetFullPathNameA: writes the full path of `text` into `buffer` of `size`
-// bytes. Returns the path's length without the NUL when it fits, the size
+// GetCommandLineW: the same line as the system keeps it, in UTF-16. The ANSI
+// one is made from it, with look-alikes for what the code page lacks.
+const char16_t* OsWideCommandLine();
+
+// GetFullPathNameW: writes the full path of `text` into `buffer` of `size`
+// units. Returns the path's length without the NUL when it fits, the size
 // that it would need (NUL included, so more than `size`) when it does not,
 // and 0 when the call fails.
-uint32_t OsFullPathName(const char* text, uint32_t size, char* buffer);
+uint32_t OsFullPathName(const char16_t* text, uint32_t size, char16_t* buffer);
 
-// CharLowerA on a whole text, in place: the ANSI code page's lowercase
-// mapping.
-void OsLower(char* text);
+// CharLowerW on a whole text, in place.
+void OsLower(char16_t* text);
 
 // GetConsoleTitleA: copies the console's title into `buffer` of `size`
 // bytes. Returns 0 when there is no title to read; otherwise non-zero.
@@ -45,16 +48,28 @@ bool OsWriteFile(void* handle, const char* bytes, uint32_t length);
 // the default handling.
 void OsSetControlHandler(bool (*handler)(uint32_t event));
 
-// MultiByteToWideChar from the ANSI code page, without flags: converts
-// `length` bytes (NULs included, as any other byte) into at most `capacity`
-// UTF-16 units. Returns the count written; 0 when it fails or does not fit.
-uint32_t OsWiden(const char* bytes, uint32_t length, char16_t* wide, uint32_t capacity);
+// GetACP: the ANSI code page, the one the ANSI command line is in.
+uint32_t OsAnsiCodePage();
 
-// WideCharToMultiByte to the ANSI code page with WC_NO_BEST_FIT_CHARS:
-// converts `length` units into at most `capacity` bytes. A character that
-// has no exact form becomes the code page's default character ("?"), never
-// a look-alike. Returns the count written; 0 when it fails or does not fit.
-uint32_t OsNarrow(const char16_t* wide, uint32_t length, char* bytes, uint32_t capacity);
+// GetConsoleOutputCP: the code page that the console, and programs reading
+// this one's output (cmd's for /f, PowerShell), decode it with; 0 when the
+// process has no console.
+uint32_t OsConsoleCodePage();
+
+// Code pages the program names itself.
+constexpr uint32_t CodePageUtf8 = 65001;
+
+// MultiByteToWideChar from `codePage`, without flags: converts `length`
+// bytes (NULs included, as any other byte) into at most `capacity` UTF-16
+// units. Returns the count written; 0 when it fails or does not fit.
+uint32_t OsWiden(uint32_t codePage, const char* bytes, uint32_t length, char16_t* wide, uint32_t capacity);
+
+// WideCharToMultiByte to `codePage`, with no best fit where the code page
+// allows that to be asked: converts `length` units into at most `capacity`
+// bytes. What has no exact form may become the default character or a
+// replacement, never silently right; callers that need exactness read the
+// bytes back. Returns the count written; 0 when it fails or does not fit.
+uint32_t OsNarrow(uint32_t codePage, const char16_t* wide, uint32_t length, char* bytes, uint32_t capacity);
 
 // GetShortPathNameW: `path` with each component that has an 8.3 alias
 // replaced by it (a component without one stays as it is). Returns its
@@ -82,15 +97,21 @@ struct OsDialogRequest {
 // that does not fit `File`).
 bool OsOpenFileDialog(const OsDialogRequest& request);
 
-// Memory for the whole run: asks for `most` bytes, zero-filled. The system
-// may grant less, or nothing (a null `Base` and `Size` 0).
+// Memory for the whole run: reserves `most` bytes of address space, none of
+// it usable until committed. The system may grant less, or nothing (a null
+// `Base` and `Size` 0).
 struct OsMemory {
     char* Base;
     ptrdiff_t Size;
 };
-OsMemory OsTakeMemory(ptrdiff_t most);
+OsMemory OsReserveMemory(ptrdiff_t most);
 
-// Gives back what OsTakeMemory granted; nothing for a null `Base`.
+// Commits `size` bytes at `at`, inside a reservation: zero-filled on first
+// commit, left as they are when already committed. False when the system
+// cannot back them.
+bool OsCommitMemory(char* at, ptrdiff_t size);
+
+// Gives back a whole reservation; nothing for a null `Base`.
 void OsReleaseMemory(OsMemory memory);
 
 // ExitProcess: ends the process with `status`.

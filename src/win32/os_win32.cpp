@@ -25,17 +25,22 @@ const char* OsCommandLine()
     return GetCommandLineA();
 }
 
-uint32_t OsFullPathName(const char* text, uint32_t size, char* buffer)
+const char16_t* OsWideCommandLine()
 {
-    char* filePart;  // required by the call, never read
-    return GetFullPathNameA(text, size, buffer, &filePart);
+    return (const char16_t*)GetCommandLineW();
 }
 
-void OsLower(char* text)
+uint32_t OsFullPathName(const char16_t* text, uint32_t size, char16_t* buffer)
 {
-    // CharLowerA takes a pointer whose high word is zero as one character;
+    wchar_t* filePart;  // required by the call, never read
+    return GetFullPathNameW((LPCWSTR)text, size, (LPWSTR)buffer, &filePart);
+}
+
+void OsLower(char16_t* text)
+{
+    // CharLowerW takes a pointer whose high word is zero as one character;
     // texts live in the arena, far above the first 64 KiB.
-    CharLowerA(text);
+    CharLowerW((LPWSTR)text);
 }
 
 uint32_t OsConsoleTitle(char* buffer, uint32_t size)
@@ -74,19 +79,33 @@ void OsSetControlHandler(bool (*handler)(uint32_t))
     SetConsoleCtrlHandler(CallControlHandler, TRUE);
 }
 
-uint32_t OsWiden(const char* bytes, uint32_t length, char16_t* wide, uint32_t capacity)
+uint32_t OsAnsiCodePage()
 {
-    return MultiByteToWideChar(CP_ACP, 0, bytes, (int)length, (LPWSTR)wide, (int)capacity);
+    return GetACP();
 }
 
-uint32_t OsNarrow(const char16_t* wide, uint32_t length, char* bytes, uint32_t capacity)
+uint32_t OsConsoleCodePage()
 {
-    // Without WC_NO_BEST_FIT_CHARS, "Ł" quietly becomes "L", and even the
-    // used-default flag stays clear: the name of another file, or of none.
-    // With it, what has no exact form becomes "?", which reads back as
-    // something else and so is caught by the caller's check.
-    return (uint32_t)WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, (LPCWSTR)wide, (int)length, bytes,
-                                         (int)capacity, nullptr, nullptr);
+    return GetConsoleOutputCP();
+}
+
+uint32_t OsWiden(uint32_t codePage, const char* bytes, uint32_t length, char16_t* wide, uint32_t capacity)
+{
+    return MultiByteToWideChar(codePage, 0, bytes, (int)length, (LPWSTR)wide, (int)capacity);
+}
+
+uint32_t OsNarrow(uint32_t codePage, const char16_t* wide, uint32_t length, char* bytes, uint32_t capacity)
+{
+    // Without WC_NO_BEST_FIT_CHARS, "Ł" quietly becomes "L", and even
+    // the used-default flag stays clear: the name of another file, or of
+    // none. But Windows refuses that flag (ERROR_INVALID_FLAGS) for UTF-8,
+    // GB18030 and the code pages that keep a shift state, which have no best
+    // fit to fear anyway; there a character without a form becomes U+FFFD's
+    // or "?", which the caller's read-back refuses all the same.
+    bool noFlags = codePage == CP_UTF8 || codePage == 54936 || codePage == 42 || codePage == CP_UTF7 ||
+                   (codePage >= 50220 && codePage <= 50229) || (codePage >= 57002 && codePage <= 57011);
+    return (uint32_t)WideCharToMultiByte(codePage, noFlags ? 0 : WC_NO_BEST_FIT_CHARS, (LPCWSTR)wide, (int)length,
+                                         bytes, (int)capacity, nullptr, nullptr);
 }
 
 uint32_t OsShortPath(const char16_t* path, char16_t* buffer, uint32_t capacity)
@@ -109,11 +128,17 @@ bool OsOpenFileDialog(const OsDialogRequest& request)
     return GetOpenFileNameW(&record);
 }
 
-OsMemory OsTakeMemory(ptrdiff_t most)
+OsMemory OsReserveMemory(ptrdiff_t most)
 {
-    // Committed pages are zero and cost nothing until touched.
-    void* base = VirtualAlloc(nullptr, (SIZE_T)most, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
+    // Address space only: Windows charges commit whether or not a page is
+    // ever touched, so pages are committed as the arena reaches them.
+    void* base = VirtualAlloc(nullptr, (SIZE_T)most, MEM_RESERVE, PAGE_READWRITE);
     return base ? OsMemory{(char*)base, most} : OsMemory{};
+}
+
+bool OsCommitMemory(char* at, ptrdiff_t size)
+{
+    return VirtualAlloc(at, (SIZE_T)size, MEM_COMMIT, PAGE_READWRITE) != nullptr;
 }
 
 void OsReleaseMemory(OsMemory memory)

@@ -7,14 +7,16 @@ namespace {
 
 TEST(Text, TreatsAbsentAsEmpty)
 {
-    EXPECT_EQ(Length(nullptr), 0);
+    EXPECT_EQ(Length((const char16_t*)nullptr), 0);
     EXPECT_TRUE(IsEmpty(nullptr));
     EXPECT_TRUE(Equal(nullptr, ""));
-    EXPECT_TRUE(Equal("", nullptr));
+    EXPECT_TRUE(Equal(u"", nullptr));
     EXPECT_FALSE(Equal(nullptr, "a"));
-    EXPECT_FALSE(Equal("ab", "a"));
-    EXPECT_FALSE(Equal("a", "ab"));
-    EXPECT_FALSE(Equal("/?", "/?x"));
+    EXPECT_FALSE(Equal(u"ab", "a"));
+    EXPECT_FALSE(Equal(u"a", "ab"));
+    EXPECT_FALSE(Equal(u"/?", "/?x"));
+    // A unit is its character, never one of its bytes.
+    EXPECT_FALSE(Equal(u"\u013F", "?"));
 }
 
 TEST(Arena, AlignsAndZeroes)
@@ -32,7 +34,7 @@ TEST(Arena, AlignsAndZeroes)
 TEST(TextBuilder, BuildsInPlaceAndHandsOverTheBytes)
 {
     TestArena arena;
-    TextBuilder builder = StartText(arena);
+    TextBuilder<char> builder = StartText<char>(arena);
     Append(builder, "ab");
     Append(builder, "c\0d", 3);
     char* text = Finish(builder);
@@ -40,7 +42,7 @@ TEST(TextBuilder, BuildsInPlaceAndHandsOverTheBytes)
     EXPECT_EQ(Bytes(text, 5), std::string("abc\0d", 5));
     EXPECT_EQ(text[5], 0);
     EXPECT_EQ(next, text + 6 + ArenaRedZone);
-    EXPECT_STREQ(Concat(arena, "x", nullptr), "x");
+    EXPECT_EQ(std::u16string(Concat(arena, "x: ", u"\u8868")), u"x: \u8868");
 }
 
 }  // namespace

@@ -14,11 +14,11 @@ std::vector<std::string> ReadAll(const std::string& line, int* calls = nullptr)
     Fake.CommandLine = line;
     TestArena arena;
     ParamReader reader;
-    StartParamReader(reader);
+    StartParamReader(reader, false);
     std::vector<std::string> params;
     for (;;) {
         int before = reader.Cursor;
-        std::string param = NextParam(reader, arena);
+        std::string param = Narrow1252(NextParam(reader, arena));
         if (reader.Cursor == before) {
             EXPECT_EQ(param, "") << "a call that does not move the cursor must return the empty text";
             break;
@@ -63,6 +63,7 @@ const Case Cases[] = {
     {"    ", {}},
     // Only the blank separates: CR, LF and high bytes belong to parameters.
     {"prog a\r\nb \xE9\xFF", {"a\r\nb", "\xE9\xFF"}},
+    {"prog \x80 \x81", {"\x80", "\x81"}},
     {"prog \\\"a b\\\"", {"\\\"a", "b\\\""}},
     {"prog \"a\\\" b", {"a\\", "b"}},
 };
@@ -80,10 +81,10 @@ TEST(NextParam, StaysExhaustedAfterTheLastParameter)
     Fake.CommandLine = "prog a ";
     TestArena arena;
     ParamReader reader;
-    StartParamReader(reader);
-    EXPECT_STREQ(NextParam(reader, arena), "a");
+    StartParamReader(reader, false);
+    EXPECT_EQ(Narrow1252(NextParam(reader, arena)), "a");
     for (int i = 0; i < 5; i++) {
-        EXPECT_STREQ(NextParam(reader, arena), "");
+        EXPECT_EQ(Narrow1252(NextParam(reader, arena)), "");
         EXPECT_EQ(reader.Cursor, 1);
     }
 }
@@ -92,22 +93,37 @@ TEST(NextParam, AsksForTheCommandLineOnEveryCall)
 {
     TestArena arena;
     ParamReader reader;
-    StartParamReader(reader);
+    StartParamReader(reader, false);
     Fake.CommandLine = "prog first x";
-    EXPECT_STREQ(NextParam(reader, arena), "first");
+    EXPECT_EQ(Narrow1252(NextParam(reader, arena)), "first");
     Fake.CommandLine = "prog y second";
-    EXPECT_STREQ(NextParam(reader, arena), "second");
+    EXPECT_EQ(Narrow1252(NextParam(reader, arena)), "second");
 }
 
 TEST(NextParam, ReturnsCopiesThatOutliveTheLine)
 {
     TestArena arena;
     ParamReader reader;
-    StartParamReader(reader);
+    StartParamReader(reader, false);
     Fake.CommandLine = "prog \"one two\"";
-    char* param = NextParam(reader, arena);
+    char16_t* param = NextParam(reader, arena);
     Fake.CommandLine.assign(Fake.CommandLine.size(), 'z');
-    EXPECT_STREQ(param, "one two");
+    EXPECT_EQ(Narrow1252(param), "one two");
+}
+
+TEST(NextParam, ReadsTheWideLineByTheSameRules)
+{
+    // The ANSI line of the same process holds look-alikes; it is not read.
+    Fake.CommandLine = "prog \"L ?\" \"a b\"";
+    Fake.WideCommandLine = u"prog \"\u0141 \u8868\" \uFF02a b\"";
+    TestArena arena;
+    ParamReader reader;
+    StartParamReader(reader, true);
+    std::vector<std::u16string> params;
+    for (char16_t* param; *(param = NextParam(reader, arena));) {
+        params.push_back(param);
+    }
+    EXPECT_EQ(params, (std::vector<std::u16string>{u"\u0141 \u8868", u"\uFF02a", u"b\""}));
 }
 
 }  // namespace

@@ -18,6 +18,12 @@ constexpr bool OnWine = false;
 
 namespace {
 
+// The path cases are ASCII, which is the same in every code page.
+std::u16string Units(const std::string& ascii)
+{
+    return std::u16string(ascii.begin(), ascii.end());
+}
+
 class Seam : public testing::Test {
 protected:
     void SetUp() override
@@ -74,84 +80,94 @@ TEST_F(Seam, FullPathNameMergesWithTheCurrentDirectory)
     for (const PathCase& c : PathCases) {
         SCOPED_TRACE(c.text);
         std::string expected = OnWine && c.wine ? c.wine : c.windows;
-        char buffer[260];
+        char16_t buffer[260];
         std::memset(buffer, 0xCC, sizeof buffer);
-        uint32_t length = OsFullPathName(c.text.c_str(), sizeof buffer, buffer);
+        uint32_t length = OsFullPathName(Units(c.text).c_str(), 260, buffer);
         EXPECT_EQ(length, expected.size());
-        EXPECT_EQ(std::string(buffer), expected);
+        EXPECT_EQ(std::u16string(buffer), Units(expected));
     }
 }
 
 TEST_F(Seam, FullPathNameReportsAPathThatDoesNotFit)
 {
-    // Windows answers with the size it needs, the NUL counted; Wine fails
-    // with 0. The caller must treat both as "not resolved".
+    // Windows answers with the size it needs, the NUL counted, and so does
+    // Wine's UTF-16 form (its ANSI one fails with 0). The caller treats both
+    // as "not resolved".
     for (const std::string& text : {TooLong, "sub\\" + TooLong}) {
         SCOPED_TRACE(text.size());
-        char buffer[260];
+        char16_t buffer[260];
         uint32_t needed = (uint32_t)("C:\\windows\\" + text).size() + 1;
-        EXPECT_EQ(OsFullPathName(text.c_str(), sizeof buffer, buffer), OnWine ? 0u : needed);
+        EXPECT_EQ(OsFullPathName(Units(text).c_str(), 260, buffer), needed);
     }
 }
 
-TEST(SeamLower, LowersTheAnsiCodePagesLettersOnly)
+TEST(SeamLower, LowersLettersOnly)
 {
-    // Code page 1252: ASCII letters, the accented capitals (not the
-    // multiplication sign), and the four capitals in the 0x80 row.
+    // ASCII letters, the accented capitals (not the multiplication sign),
+    // and the capitals that code page 1252 has in its 0x80 row.
     struct {
-        unsigned char upper;
-        unsigned char lower;
+        char16_t upper;
+        char16_t lower;
     } cases[] = {
-        {'A', 'a'}, {'Z', 'z'}, {'a', 'a'}, {'@', '@'}, {'[', '['}, {'/', '/'}, {'0', '0'},
+        {u'A', u'a'}, {u'Z', u'z'}, {u'a', u'a'}, {u'@', u'@'}, {u'[', u'['}, {u'/', u'/'}, {u'0', u'0'},
         {0xC0, 0xE0}, {0xC9, 0xE9}, {0xDE, 0xFE}, {0xD7, 0xD7}, {0xDF, 0xDF}, {0xE9, 0xE9},
-        {0x8A, 0x9A}, {0x8C, 0x9C}, {0x8E, 0x9E}, {0x9F, 0xFF}, {0x80, 0x80}, {0xFF, 0xFF},
+        {0x160, 0x161}, {0x152, 0x153}, {0x17D, 0x17E}, {0x178, 0xFF}, {0x20AC, 0x20AC}, {0xFF, 0xFF},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(testing::Message() << "byte " << (int)c.upper);
-        char text[] = {(char)c.upper, 'X', 0};
+        SCOPED_TRACE(testing::Message() << "unit " << (int)c.upper);
+        char16_t text[] = {c.upper, u'X', 0};
         OsLower(text);
-        EXPECT_EQ((unsigned char)text[0], c.lower);
-        EXPECT_EQ(text[1], 'x');
+        EXPECT_EQ(text[0], c.lower);
+        EXPECT_EQ(text[1], u'x');
     }
 }
 
 TEST(SeamCodePage, ConvertsBothWaysWithoutBestFit)
 {
-    // The conversions that the dialog's texts take under code page 1252.
     struct {
+        uint32_t codePage;
         std::string bytes;
         std::u16string wide;
     } exact[] = {
-        {"caf\xE9", u"caf\u00E9"},
-        {"\x80\x8A\x9F\xFF", u"\u20AC\u0160\u0178\u00FF"},
-        {std::string("a\0b", 3), std::u16string(u"a\0b", 3)},  // NULs convert as any other byte
+        {1252, "caf\xE9", u"caf\u00E9"},
+        {1252, "\x80\x8A\x9F\xFF", u"\u20AC\u0160\u0178\u00FF"},
+        {1252, std::string("a\0b", 3), std::u16string(u"a\0b", 3)},  // NULs convert as any other byte
+        // A backslash byte as the second of a pair.
+        {932, "\x95\x5C\x83\x5C", u"\u8868\u30BD"},
+        {65001, "\xC5\x81\xE4\xB8\xAD\xF0\x9F\x98\x80", u"\u0141\u4E2D\U0001F600"},
+        {850, "\x82\x90", u"\u00E9\u00C9"},
     };
     for (const auto& c : exact) {
-        SCOPED_TRACE(c.bytes);
+        SCOPED_TRACE(testing::Message() << c.codePage << " " << c.bytes);
         char16_t wide[16];
-        ASSERT_EQ(OsWiden(c.bytes.data(), (uint32_t)c.bytes.size(), wide, 16), c.wide.size());
+        ASSERT_EQ(OsWiden(c.codePage, c.bytes.data(), (uint32_t)c.bytes.size(), wide, 16), c.wide.size());
         EXPECT_EQ(std::u16string(wide, c.wide.size()), c.wide);
         char bytes[16];
-        ASSERT_EQ(OsNarrow(c.wide.data(), (uint32_t)c.wide.size(), bytes, 16), c.bytes.size());
+        ASSERT_EQ(OsNarrow(c.codePage, c.wide.data(), (uint32_t)c.wide.size(), bytes, 16), c.bytes.size());
         EXPECT_EQ(std::string(bytes, c.bytes.size()), c.bytes);
     }
-    // What has no exact form becomes "?", never a look-alike ("L" for "Ł").
+    // What has no exact form becomes "?" (in UTF-8, U+FFFD's bytes), never a
+    // look-alike ("L" for "Ł"), and never a failure of the call: Windows
+    // refuses the no-best-fit flag for UTF-8, so it must not be asked there.
     struct {
+        uint32_t codePage;
         std::u16string wide;
         std::string bytes;
     } inexact[] = {
-        {u"\u0141og", "?og"},
-        {u"\u4E2D\u6587.txt", "??.txt"},
-        {u"\u043F\u0440\u0438", "???"},
+        {1252, u"\u0141og", "?og"},
+        {1252, u"\u4E2D\u6587.txt", "??.txt"},
+        {932, u"caf\u00E9", "caf?"},
+        {850, u"\u0141", "?"},
+        {65001, u"a\xDC00", "a\xEF\xBF\xBD"},
     };
     for (const auto& c : inexact) {
-        SCOPED_TRACE(c.bytes);
+        SCOPED_TRACE(testing::Message() << c.codePage << " " << c.bytes);
         char bytes[16];
-        uint32_t got = OsNarrow(c.wide.data(), (uint32_t)c.wide.size(), bytes, 16);
+        uint32_t got = OsNarrow(c.codePage, c.wide.data(), (uint32_t)c.wide.size(), bytes, 16);
         EXPECT_EQ(std::string(bytes, got), c.bytes);
     }
     char16_t wide[4];
-    EXPECT_EQ(OsWiden("", 0, wide, 4), 0u) << "an empty input is refused";
+    EXPECT_EQ(OsWiden(1252, "", 0, wide, 4), 0u) << "an empty input is refused";
 }
 
 #ifdef _WIN32
@@ -297,15 +313,21 @@ TEST(SeamWrites, OnlyAFileWriteReachesARedirectedStream)
     }
 }
 
-TEST(SeamMemory, GrantsZeroedMemoryAndTakesItBack)
+TEST(SeamMemory, CommitsZeroedPagesOfAReservation)
 {
     constexpr ptrdiff_t Size = 1 << 20;
-    OsMemory memory = OsTakeMemory(Size);
+    OsMemory memory = OsReserveMemory(Size);
     ASSERT_NE(memory.Base, nullptr);
     ASSERT_EQ(memory.Size, Size);
-    for (ptrdiff_t i = 0; i < Size; i += 4093) {
+    ASSERT_TRUE(OsCommitMemory(memory.Base, 64 << 10));
+    for (ptrdiff_t i = 0; i < 64 << 10; i += 4093) {
         ASSERT_EQ(memory.Base[i], 0) << i;
     }
+    memory.Base[100] = 1;
+    // Committing again keeps what is there; the end of the reservation too.
+    ASSERT_TRUE(OsCommitMemory(memory.Base, 128 << 10));
+    EXPECT_EQ(memory.Base[100], 1);
+    ASSERT_TRUE(OsCommitMemory(memory.Base + Size - 4096, 4096));
     memory.Base[Size - 1] = 1;
     OsReleaseMemory(memory);
     OsReleaseMemory(OsMemory{});  // nothing granted: nothing to give back

@@ -1,109 +1,111 @@
 #include <gtest/gtest.h>
 #include <string>
 #include "paths/paths.h"
+#include "support/fake_os.h"
 #include "support/support.h"
 
 namespace {
 
 struct SplitCase {
-    const char* text;
-    const char* dir;
-    const char* name;
+    const char16_t* text;
+    const char16_t* dir;
+    const char16_t* name;
 };
 
 const SplitCase SplitCases[] = {
-    {"", "", ""},
-    {"*.*", "", "*.*"},
-    {"C:\\docs\\*.txt;*.doc", "C:\\docs\\", "*.txt;*.doc"},
-    {"C:\\docs\\", "C:\\docs\\", ""},
-    {"C:\\docs", "C:\\", "docs"},
-    {"C:", "", "C:"},
-    {"C:\\", "C:\\", ""},
-    {"C:/a/b.txt", "C:/a/", "b.txt"},
-    {"\\\\server\\share\\*.log", "\\\\server\\share\\", "*.log"},
-    {"C:\\docs\\*.txt;sub\\*.doc", "C:\\docs\\*.txt;sub\\", "*.doc"},
-    {"\"C:\\dir\\file.txt\"", "C:\\dir\\", "file.txt"},
-    {"C:\\dir\\*.txt\"", "C:\\dir\\", "*.txt"},
-    {"C:\\x\\a\"b", "C:\\x\\", "a"},
-    {"C:\\a\"b\\c", "C:\\a\"b\\", "c"},
-    {"C:\\dir\\\"x\"", "C:\\dir\\", ""},
-    {"\"abc\"", "", "abc"},
-    {"\"", "", ""},
-    {"\\", "\\", ""},
-    {"C:\\docs\\ ", "C:\\docs\\", " "},
-    {"C:\\a|b\\c", "C:\\", "c"},
-    {"C:\\dir\\*.txt|*.doc", "C:\\dir\\", "*.txt|*.doc"},
-    {"a|b", "", "a|b"},
-    {"|\\x", "", "x"},
-    // A separator byte counts even as the second byte of a double-byte
-    // character: the split knows nothing of code pages.
-    {"C:\\\x83\\x.txt", "C:\\\x83\\", "x.txt"},
+    {u"", u"", u""},
+    {u"*.*", u"", u"*.*"},
+    {u"C:\\docs\\*.txt;*.doc", u"C:\\docs\\", u"*.txt;*.doc"},
+    {u"C:\\docs\\", u"C:\\docs\\", u""},
+    {u"C:\\docs", u"C:\\", u"docs"},
+    {u"C:", u"", u"C:"},
+    {u"C:\\", u"C:\\", u""},
+    {u"C:/a/b.txt", u"C:/a/", u"b.txt"},
+    {u"\\\\server\\share\\*.log", u"\\\\server\\share\\", u"*.log"},
+    {u"C:\\docs\\*.txt;sub\\*.doc", u"C:\\docs\\*.txt;sub\\", u"*.doc"},
+    {u"\"C:\\dir\\file.txt\"", u"C:\\dir\\", u"file.txt"},
+    {u"C:\\dir\\*.txt\"", u"C:\\dir\\", u"*.txt"},
+    {u"C:\\x\\a\"b", u"C:\\x\\", u"a"},
+    {u"C:\\a\"b\\c", u"C:\\a\"b\\", u"c"},
+    {u"C:\\dir\\\"x\"", u"C:\\dir\\", u""},
+    {u"\"abc\"", u"", u"abc"},
+    {u"\"", u"", u""},
+    {u"\\", u"\\", u""},
+    {u"C:\\docs\\ ", u"C:\\docs\\", u" "},
+    {u"C:\\a|b\\c", u"C:\\", u"c"},
+    {u"C:\\dir\\*.txt|*.doc", u"C:\\dir\\", u"*.txt|*.doc"},
+    {u"a|b", u"", u"a|b"},
+    {u"|\\x", u"", u"x"},
+    // A character whose code page 932 form ends in a backslash byte is one
+    // character, never a separator.
+    {u"C:\\\u8868\u30BD\\x.txt", u"C:\\\u8868\u30BD\\", u"x.txt"},
+    {u"C:\\\u8868\u30BD", u"C:\\", u"\u8868\u30BD"},
 };
 
 TEST(SplitPath, CutsAtTheLastSeparator)
 {
     for (const SplitCase& c : SplitCases) {
-        SCOPED_TRACE(testing::Message() << "text [" << c.text << "]");
+        SCOPED_TRACE(testing::Message() << "text [" << Narrow1252(c.text) << "]");
         TestArena arena;
-        EXPECT_STREQ(DirPart(c.text, arena), c.dir);
-        EXPECT_STREQ(NamePart(c.text, arena), c.name);
+        EXPECT_EQ(std::u16string(DirPart(c.text, arena)), c.dir);
+        EXPECT_EQ(std::u16string(NamePart(c.text, arena)), c.name);
     }
 }
 
 TEST(SplitPath, TakesAbsentAsEmpty)
 {
     TestArena arena;
-    EXPECT_STREQ(DirPart(nullptr, arena), "");
-    EXPECT_STREQ(NamePart(nullptr, arena), "");
+    EXPECT_EQ(std::u16string(DirPart(nullptr, arena)), u"");
+    EXPECT_EQ(std::u16string(NamePart(nullptr, arena)), u"");
 }
 
 TEST(SplitPath, LeavesItsInputAlone)
 {
     TestArena arena;
-    char text[] = "\"C:\\dir\\file.txt\"";
-    std::string before = text;
+    char16_t text[] = u"\"C:\\dir\\file.txt\"";
+    std::u16string before = text;
     DirPart(text, arena);
     NamePart(text, arena);
     EXPECT_EQ(before, text);
 }
 
 struct NameCase {
-    const char* text;
+    const char16_t* text;
     bool valid;
 };
 
 const NameCase NameCases[] = {
-    {"report.txt", true},
-    {"a.b.c", true},
-    {" ", true},
-    {".", true},
-    {"..", true},
-    {"CON", true},
-    {"name.", true},
-    {"name ", true},
-    {"caf\xE9.txt", true},
-    {"\x7F\x80\xFF", true},
-    {"", false},
-    {"C:\\report.txt", false},
-    {"sub/x.txt", false},
-    {"*.txt", false},
-    {"a?b", false},
-    {"x<y", false},
-    {"x>y", false},
-    {"a\"b", false},
-    {"a|b", false},
-    {"a:b", false},
-    {"a\\b", false},
-    {"a\tb", false},
-    {"a\x01", false},
-    {"\x1F", false},
-    {"name*", false},
+    {u"report.txt", true},
+    {u"a.b.c", true},
+    {u" ", true},
+    {u".", true},
+    {u"..", true},
+    {u"CON", true},
+    {u"name.", true},
+    {u"name ", true},
+    {u"caf\xE9.txt", true},
+    {u"\x7F\x80\xFF", true},
+    {u"", false},
+    {u"C:\\report.txt", false},
+    {u"sub/x.txt", false},
+    {u"*.txt", false},
+    {u"a?b", false},
+    {u"x<y", false},
+    {u"x>y", false},
+    {u"a\"b", false},
+    {u"a|b", false},
+    {u"a:b", false},
+    {u"a\\b", false},
+    {u"a\tb", false},
+    {u"a\x01", false},
+    {u"\x1F", false},
+    {u"name*", false},
 };
 
 TEST(IsValidFileName, RefusesControlAndReservedCharacters)
 {
     for (const NameCase& c : NameCases) {
-        SCOPED_TRACE(testing::Message() << "name [" << c.text << "]");
+        SCOPED_TRACE(testing::Message() << "name [" << Narrow1252(c.text) << "]");
         EXPECT_EQ(IsValidFileName(c.text), c.valid);
     }
     EXPECT_FALSE(IsValidFileName(nullptr));
@@ -112,8 +114,8 @@ TEST(IsValidFileName, RefusesControlAndReservedCharacters)
 TEST(ResolveFullPath, GivesEmptyForEmpty)
 {
     TestArena arena;
-    EXPECT_STREQ(ResolveFullPath("", arena), "");
-    EXPECT_STREQ(ResolveFullPath(nullptr, arena), "");
+    EXPECT_EQ(std::u16string(ResolveFullPath(u"", arena)), u"");
+    EXPECT_EQ(std::u16string(ResolveFullPath(nullptr, arena)), u"");
 }
 
 }  // namespace

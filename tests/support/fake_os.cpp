@@ -3,6 +3,7 @@
 #include <csetjmp>
 #include <cstdlib>
 #include <cstring>
+#include <sys/mman.h>
 #include "app/program.h"
 #include "base/arena.h"
 
@@ -14,6 +15,9 @@ namespace {
 // ExitProcess, since every stage holds only plain data.
 std::jmp_buf ExitJump;
 bool Running = false;
+
+// The reservation of the current run, which commits are counted against.
+char* Reserved;
 
 int StreamIndex(OsStdStream which)
 {
@@ -127,18 +131,20 @@ std::string FullPath(const std::string& text)
     return Fold(base + rest, 3);
 }
 
-// CharLowerA under code page 1252.
-char Lower(unsigned char c)
+// CharLowerW, for the letters that the tests use: ASCII, Latin-1 and the
+// few others of code page 1252.
+char16_t Lower(char16_t c)
 {
-    if ((c >= 'A' && c <= 'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7)) {
-        return (char)(c + 32);
+    if ((c >= u'A' && c <= u'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7)) {
+        return (char16_t)(c + 32);
     }
     switch (c) {
-    case 0x8A: return (char)0x9A;
-    case 0x8C: return (char)0x9C;
-    case 0x8E: return (char)0x9E;
-    case 0x9F: return (char)0xFF;
-    default: return (char)c;
+    case 0x160: return 0x161;
+    case 0x152: return 0x153;
+    case 0x17D: return 0x17E;
+    case 0x178: return 0xFF;
+    case 0x141: return 0x142;
+    default: return c;
     }
 }
 
@@ -150,23 +156,137 @@ const char16_t High1252[32] = {
     0x0153, 0x009D, 0x017E, 0x0178,
 };
 
-char16_t From1252(unsigned char byte)
+// The double-byte characters of code page 932 that the tests use, with
+// Windows' bytes for them. Several have a backslash (0x5C) as their second
+// byte, which is what makes the code page a trap.
+const std::pair<char16_t, uint16_t> Table932[] = {
+    {u'\u8868', 0x955C},  // 表
+    {u'\u4E00', 0x88EA},  // 一
+    {u'\u89A7', 0x9797},  // 覧
+    {u'\u30BD', 0x835C},  // ソ
+    {u'\u80FD', 0x945C},  // 能
+    {u'\u76EE', 0x96DA},  // 目
+    {u'\u4E2D', 0x9286},  // 中
+    {u'\u6587', 0x95B6},  // 文
+    {u'\u3042', 0x82A0},  // あ
+};
+
+// Bytes 0x80 and up of the OEM code pages 437 and 850, as far as the tests
+// use them; they agree on these.
+const std::pair<char16_t, uint8_t> TableOem[] = {
+    {0xFC, 0x81}, {0xE9, 0x82}, {0xE2, 0x83}, {0xE4, 0x84}, {0xE0, 0x85}, {0xE8, 0x8A}, {0xC9, 0x90}, {0xFA, 0xA3},
+};
+
+bool IsLead932(unsigned char byte)
 {
-    return byte >= 0x80 && byte < 0xA0 ? High1252[byte - 0x80] : byte;
+    return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
 }
 
-// The byte for a character, or nothing when code page 1252 has none.
-std::optional<char> To1252(char16_t c)
+// One character of a code page: its units from `bytes` at `at`, moving on.
+std::u16string WidenOne(uint32_t codePage, const std::string& bytes, size_t& at)
 {
-    if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) {
-        return (char)c;
+    unsigned char byte = (unsigned char)bytes[at++];
+    if (byte < 0x80) {
+        return std::u16string(1, byte);
     }
-    for (int i = 0; i < 32; i++) {
-        if (High1252[i] == c) {
-            return (char)(0x80 + i);
+    switch (codePage) {
+    case 1252:
+        return std::u16string(1, byte < 0xA0 ? High1252[byte - 0x80] : byte);
+    case 932:
+        if (IsLead932(byte) && at < bytes.size()) {
+            uint16_t pair = (uint16_t)(byte << 8 | (unsigned char)bytes[at++]);
+            for (const auto& [c, code] : Table932) {
+                if (code == pair) {
+                    return std::u16string(1, c);
+                }
+            }
         }
+        return u"\u30FB";  // what Windows makes of a pair it has no character for
+    case 437:
+    case 850:
+        for (const auto& [c, code] : TableOem) {
+            if (code == byte) {
+                return std::u16string(1, c);
+            }
+        }
+        return u"?";
+    case 65001: {
+        // A valid sequence gives its character; every byte of an invalid
+        // one gives U+FFFD.
+        int more = byte >= 0xF0 && byte < 0xF5 ? 3 : byte >= 0xE0 ? 2 : byte >= 0xC2 && byte < 0xE0 ? 1 : -1;
+        uint32_t c = more == 3 ? byte & 7 : more == 2 ? byte & 15 : byte & 31;
+        size_t start = at;
+        for (int i = 0; i < more; i++) {
+            if (at == bytes.size() || ((unsigned char)bytes[at] & 0xC0) != 0x80) {
+                more = -1;
+                break;
+            }
+            c = c << 6 | ((unsigned char)bytes[at++] & 0x3F);
+        }
+        bool overlong = (more == 2 && c < 0x800) || (more == 3 && (c < 0x10000 || c > 0x10FFFF));
+        if (more < 0 || overlong || (c >= 0xD800 && c < 0xE000)) {
+            at = start;
+            return u"\uFFFD";
+        }
+        if (c < 0x10000) {
+            return std::u16string(1, (char16_t)c);
+        }
+        c -= 0x10000;
+        return {(char16_t)(0xD800 + (c >> 10)), (char16_t)(0xDC00 + (c & 0x3FF))};
     }
-    return std::nullopt;
+    default:
+        return u"?";
+    }
+}
+
+// The bytes of one character (one unit, or a surrogate pair) in a code page,
+// or nothing when it has none there.
+std::optional<std::string> NarrowOne(uint32_t codePage, uint32_t c)
+{
+    if (c < 0x80) {
+        return std::string(1, (char)c);
+    }
+    switch (codePage) {
+    case 1252:
+        if (c >= 0xA0 && c <= 0xFF) {
+            return std::string(1, (char)c);
+        }
+        for (int i = 0; i < 32; i++) {
+            if (High1252[i] == c) {
+                return std::string(1, (char)(0x80 + i));
+            }
+        }
+        return std::nullopt;
+    case 932:
+        for (const auto& [wide, code] : Table932) {
+            if (wide == c) {
+                return std::string{(char)(code >> 8), (char)(code & 0xFF)};
+            }
+        }
+        return std::nullopt;
+    case 437:
+    case 850:
+        for (const auto& [wide, code] : TableOem) {
+            if (wide == c) {
+                return std::string(1, (char)code);
+            }
+        }
+        return std::nullopt;
+    case 65001:
+        if (c >= 0xD800 && c < 0xE000) {
+            return std::nullopt;  // a lone surrogate
+        }
+        if (c < 0x800) {
+            return std::string{(char)(0xC0 | c >> 6), (char)(0x80 | (c & 0x3F))};
+        }
+        if (c < 0x10000) {
+            return std::string{(char)(0xE0 | c >> 12), (char)(0x80 | (c >> 6 & 0x3F)), (char)(0x80 | (c & 0x3F))};
+        }
+        return std::string{(char)(0xF0 | c >> 18), (char)(0x80 | (c >> 12 & 0x3F)), (char)(0x80 | (c >> 6 & 0x3F)),
+                           (char)(0x80 | (c & 0x3F))};
+    default:
+        return std::nullopt;
+    }
 }
 
 std::u16string WideText(const char16_t* text)
@@ -184,26 +304,28 @@ bool Write(void* handle, const char* bytes, uint32_t length, Stream succeedsOn, 
 
 }  // namespace
 
-std::u16string Widen1252(const std::string& bytes)
+std::u16string FakeWiden(uint32_t codePage, const std::string& bytes)
 {
     std::u16string wide;
-    for (unsigned char byte : bytes) {
-        wide += From1252(byte);
+    for (size_t at = 0; at < bytes.size();) {
+        wide += WidenOne(codePage, bytes, at);
     }
     return wide;
 }
 
-std::string Narrow1252(const std::u16string& wide)
+std::string FakeNarrow(uint32_t codePage, const std::u16string& wide)
 {
     std::string bytes;
     for (size_t i = 0; i < wide.size(); i++) {
-        bytes += To1252(wide[i]).value_or('?');
+        uint32_t c = wide[i];
         // A character beyond the first 65536 takes two units and is one
         // character: one default character for both.
-        if (wide[i] >= 0xD800 && wide[i] < 0xDC00 && i + 1 < wide.size() && wide[i + 1] >= 0xDC00 &&
-            wide[i + 1] < 0xE000) {
-            i++;
+        if (c >= 0xD800 && c < 0xDC00 && i + 1 < wide.size() && wide[i + 1] >= 0xDC00 && wide[i + 1] < 0xE000) {
+            c = 0x10000 + ((c - 0xD800) << 10) + (wide[++i] - 0xDC00);
         }
+        // UTF-8 has a form for everything but a lone surrogate, which
+        // becomes U+FFFD's; elsewhere the default character stands in.
+        bytes += NarrowOne(codePage, c).value_or(codePage == 65001 ? "\xEF\xBF\xBD" : "?");
     }
     return bytes;
 }
@@ -250,30 +372,40 @@ const char* OsCommandLine()
     return Fake.CommandLine.c_str();
 }
 
-uint32_t OsFullPathName(const char* text, uint32_t size, char* buffer)
+const char16_t* OsWideCommandLine()
+{
+    if (!Fake.WideCommandLine) {
+        Fake.WideCommandLine = FakeWiden(Fake.AnsiCodePage, Fake.CommandLine);
+    }
+    return Fake.WideCommandLine->c_str();
+}
+
+uint32_t OsFullPathName(const char16_t* text, uint32_t size, char16_t* buffer)
 {
     Fake.PathCalls++;
     if (Fake.PathCallFails) {
         return 0;
     }
-    std::string full = FullPath(text);
+    // The merging looks only at separators, dots and blanks, which UTF-8
+    // keeps as they are.
+    std::u16string full = FakeWiden(65001, FullPath(FakeNarrow(65001, text)));
     if (full.size() + 1 > size) {
         // The buffer does not hold the path: what is there is no use to
         // anyone, so fill it with something that looks like one.
         if (size > 0) {
-            std::memset(buffer, 'X', size - 1);
+            std::fill(buffer, buffer + size - 1, u'X');
             buffer[size - 1] = 0;
         }
         return (uint32_t)full.size() + 1;
     }
-    std::memcpy(buffer, full.c_str(), full.size() + 1);
+    std::copy(full.c_str(), full.c_str() + full.size() + 1, buffer);
     return (uint32_t)full.size();
 }
 
-void OsLower(char* text)
+void OsLower(char16_t* text)
 {
     for (; *text; text++) {
-        *text = Lower((unsigned char)*text);
+        *text = Lower(*text);
     }
 }
 
@@ -323,20 +455,29 @@ void OsSetControlHandler(bool (*handler)(uint32_t))
     Fake.ControlHandler = handler;
 }
 
-uint32_t OsWiden(const char* bytes, uint32_t length, char16_t* wide, uint32_t capacity)
+uint32_t OsAnsiCodePage()
 {
-    if (length == 0 || length > capacity) {
-        return 0;  // Windows refuses an empty input, and one that does not fit
-    }
-    for (uint32_t i = 0; i < length; i++) {
-        wide[i] = From1252((unsigned char)bytes[i]);
-    }
-    return length;
+    return Fake.AnsiCodePage;
 }
 
-uint32_t OsNarrow(const char16_t* wide, uint32_t length, char* bytes, uint32_t capacity)
+uint32_t OsConsoleCodePage()
 {
-    std::string narrow = Narrow1252(std::u16string(wide, length));
+    return Fake.ConsoleCodePage;
+}
+
+uint32_t OsWiden(uint32_t codePage, const char* bytes, uint32_t length, char16_t* wide, uint32_t capacity)
+{
+    std::u16string units = FakeWiden(codePage, std::string(bytes, length));
+    if (length == 0 || units.size() > capacity) {
+        return 0;  // Windows refuses an empty input, and one that does not fit
+    }
+    std::copy(units.begin(), units.end(), wide);
+    return (uint32_t)units.size();
+}
+
+uint32_t OsNarrow(uint32_t codePage, const char16_t* wide, uint32_t length, char* bytes, uint32_t capacity)
+{
+    std::string narrow = FakeNarrow(codePage, std::u16string(wide, length));
     if (length == 0 || narrow.size() > capacity) {
         return 0;
     }
@@ -347,16 +488,23 @@ uint32_t OsNarrow(const char16_t* wide, uint32_t length, char* bytes, uint32_t c
 uint32_t OsShortPath(const char16_t* path, char16_t* buffer, uint32_t capacity)
 {
     std::u16string wanted = WideText(path);
+    std::optional<std::u16string> found;
     for (const auto& [name, alias] : Fake.ShortPaths) {
-        if (name == wanted) {
-            if (alias.size() + 1 > capacity) {
-                return (uint32_t)alias.size() + 1;
-            }
-            std::memcpy(buffer, alias.c_str(), (alias.size() + 1) * sizeof(char16_t));
-            return (uint32_t)alias.size();
+        if (name == wanted && !found) {
+            found = alias;
         }
     }
-    return 0;
+    if (!found && Fake.ShortPathRule) {
+        found = Fake.ShortPathRule(wanted);
+    }
+    if (!found) {
+        return 0;
+    }
+    if (found->size() + 1 > capacity) {
+        return (uint32_t)found->size() + 1;
+    }
+    std::memcpy(buffer, found->c_str(), (found->size() + 1) * sizeof(char16_t));
+    return (uint32_t)found->size();
 }
 
 bool OsOpenFileDialog(const OsDialogRequest& request)
@@ -370,13 +518,16 @@ bool OsOpenFileDialog(const OsDialogRequest& request)
         while (*at) {
             at += WideText(at).size() + 1;
         }
-        seen.Filter = Narrow1252(std::u16string(request.Filter, at + 1));
+        seen.WideFilter = std::u16string(request.Filter, at + 1);
+        seen.Filter = Narrow1252(seen.WideFilter);
     }
     seen.FilterIndex = request.FilterIndex;
-    seen.File = Narrow1252(WideText(request.File));
+    seen.WideFile = WideText(request.File);
+    seen.File = Narrow1252(seen.WideFile);
     seen.MaxFile = request.MaxFile;
     if (request.InitialDir) {
-        seen.InitialDir = Narrow1252(WideText(request.InitialDir));
+        seen.WideInitialDir = WideText(request.InitialDir);
+        seen.InitialDir = Narrow1252(seen.WideInitialDir);
     }
     if (request.Title) {
         seen.Title = Narrow1252(WideText(request.Title));
@@ -394,7 +545,7 @@ bool OsOpenFileDialog(const OsDialogRequest& request)
         ArenaUnpoison(reinterpret_cast<char*>(request.File), (ptrdiff_t)(answer.size() * sizeof(char16_t)));
         std::memcpy(request.File, answer.data(), answer.size() * sizeof(char16_t));
         Fake.RequestSpoiled = (request.Title && seen.WideTitle != WideText(request.Title)) ||
-                              (request.InitialDir && seen.InitialDir != Narrow1252(WideText(request.InitialDir)));
+                              (request.InitialDir && seen.WideInitialDir != WideText(request.InitialDir));
         return true;
     }
     if (answer.size() > request.MaxFile) {
@@ -409,21 +560,37 @@ bool OsOpenFileDialog(const OsDialogRequest& request)
     return true;
 }
 
-OsMemory OsTakeMemory(ptrdiff_t most)
+OsMemory OsReserveMemory(ptrdiff_t most)
 {
-    ptrdiff_t size = Fake.MemoryLimit < 0 ? most : std::min(most, Fake.MemoryLimit);
     Fake.MemoryTaken = true;
-    if (size <= 0) {
+    if (Fake.AddressSpace >= 0 && most > Fake.AddressSpace) {
         return OsMemory{};
     }
-    // calloc gives untouched pages lazily, as committed memory is on Windows.
-    return OsMemory{static_cast<char*>(std::calloc(1, (size_t)size)), size};
+    // Address space only, as on Windows: a page that is not committed
+    // cannot be touched.
+    void* base = mmap(nullptr, (size_t)most, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+    if (base == MAP_FAILED) {
+        return OsMemory{};
+    }
+    Reserved = static_cast<char*>(base);
+    return OsMemory{Reserved, most};
+}
+
+bool OsCommitMemory(char* at, ptrdiff_t size)
+{
+    // Committing what is committed already charges nothing more.
+    ptrdiff_t committed = std::max(Fake.Committed, at + size - Reserved);
+    if (Fake.MemoryLimit >= 0 && committed > Fake.MemoryLimit) {
+        return false;
+    }
+    Fake.Committed = committed;
+    return mprotect(at, (size_t)size, PROT_READ | PROT_WRITE) == 0;
 }
 
 void OsReleaseMemory(OsMemory memory)
 {
-    std::free(memory.Base);
     if (memory.Base) {
+        munmap(memory.Base, (size_t)memory.Size);
         Fake.MemoryReleased = true;
     }
 }

@@ -4,6 +4,7 @@
 // asks of it, and ends a run without ending the test process.
 #include <stddef.h>
 #include <stdint.h>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -25,7 +26,8 @@ struct FakeWrite {
     bool Done;         // whether the call succeeded
 };
 
-// The dialog request as the fake saw it, with every text copied out.
+// The dialog request as the fake saw it, with every text copied out: in
+// code page 1252 for tables that need no other, and as the dialog got it.
 struct SeenRequest {
     uint32_t StructSize;
     void* Owner;
@@ -33,6 +35,9 @@ struct SeenRequest {
     uint32_t FilterIndex;
     std::string File;    // the buffer's text on entry
     std::u16string WideTitle;  // the title exactly as the dialog got it
+    std::u16string WideFilter;
+    std::u16string WideFile;
+    std::u16string WideInitialDir;
     uint32_t MaxFile;
     std::optional<std::string> InitialDir;  // nullopt: null
     std::optional<std::string> Title;       // nullopt: null
@@ -40,11 +45,21 @@ struct SeenRequest {
 };
 
 struct FakeOs {
-    // The process as started.
+    // The process as started: the line as the system keeps it (UTF-16), and
+    // the ANSI line made from it. A test sets one of them: an unset wide
+    // line is the ANSI one read in the ANSI code page.
     std::string CommandLine;
+    std::optional<std::u16string> WideCommandLine;
     std::string CurrentDir = "C:\\work";  // of drive C:, the current drive
-    bool PathCallFails = false;           // GetFullPathNameA answers 0
+    bool PathCallFails = false;           // GetFullPathNameW answers 0
     int PathCalls = 0;
+
+    // Code pages: the ANSI one, and the console's output code page (0: the
+    // process has no console). The fake knows 1252, 932, 65001 and, for
+    // consoles, 437 and 850; of the double-byte and OEM ones, only the
+    // characters that the tests use.
+    uint32_t AnsiCodePage = 1252;
+    uint32_t ConsoleCodePage = 850;
 
     // The console: its title (nullopt: GetConsoleTitleA returns 0) and the
     // top-level windows by title.
@@ -72,9 +87,16 @@ struct FakeOs {
     // that GetShortPathNameW gives for it (the path itself where no
     // component has an alias). Any other path does not exist.
     std::vector<std::pair<std::u16string, std::u16string>> ShortPaths;
+    // For paths not in the table: the short path, or nothing when the path
+    // does not exist (the fuzzer's file system, too large for a table).
+    std::function<std::optional<std::u16string>(const std::u16string&)> ShortPathRule;
 
-    // Memory: how much OsTakeMemory grants at most (negative: all asked).
+    // Memory: the most address space one reservation gets (negative: any),
+    // how much may be committed at most (negative: no limit), and how much
+    // was.
+    ptrdiff_t AddressSpace = -1;
     ptrdiff_t MemoryLimit = -1;
+    ptrdiff_t Committed = 0;
     bool MemoryTaken = false;
     bool MemoryReleased = false;
 
@@ -91,9 +113,12 @@ void* FakeHandle(OsStdStream which);
 // What reached a stream: the bytes of its successful writes, in order.
 std::string Written(OsStdStream which);
 
-// Code page 1252 both ways, as the fake's conversions do it.
-std::u16string Widen1252(const std::string& bytes);
-std::string Narrow1252(const std::u16string& wide);
+// A code page both ways, as the fake's conversions do it; a character that
+// the code page lacks becomes "?" (U+FFFD's bytes in UTF-8).
+std::u16string FakeWiden(uint32_t codePage, const std::string& bytes);
+std::string FakeNarrow(uint32_t codePage, const std::u16string& wide);
+inline std::u16string Widen1252(const std::string& bytes) { return FakeWiden(1252, bytes); }
+inline std::string Narrow1252(const std::u16string& wide) { return FakeNarrow(1252, wide); }
 
 // Runs the whole program against Fake (set up by the caller after
 // ResetFake) until it exits, and returns its status.

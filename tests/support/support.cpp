@@ -16,7 +16,7 @@ void Exhausted()
 TestArena::TestArena(ptrdiff_t size) : memory(static_cast<char*>(std::malloc(size)))
 {
     std::memset(memory, 0xA5, size);
-    arena = Arena{memory, memory + size, Exhausted};
+    arena = MakeArena(memory, size, Exhausted);
     ArenaPoison(memory, size);
 }
 

@@ -19,6 +19,7 @@ HELP = (b'Quibo 1.5\r\n\r\n'
         b'    whatever you want to show in the title bar \r\n'
         b'Options\r\n'
         b'    /maynotexist /multiselect /noCRLF /noQuote\r\n'
+        b'    /utf8 /consoleCP\r\n'
         b'\n')
 
 CANCEL = (None,)
