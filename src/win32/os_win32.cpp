@@ -48,6 +48,11 @@ void* OsFindWindow(const char* title)
     return FindWindowA(nullptr, title);
 }
 
+void* OsConsoleWindow()
+{
+    return GetConsoleWindow();
+}
+
 void* OsStdHandle(OsStdStream which)
 {
     return GetStdHandle((DWORD)which);
