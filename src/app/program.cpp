@@ -49,11 +49,15 @@ OsMemory ReserveMemory()
     return memory;
 }
 
-// The console window owns the dialog so that it stays in front of it. The
-// first window with the console's title is taken: good enough, and a wrong
-// owner does no harm beyond the dialog's placement.
+// The console window owns the dialog so that it opens in front of the window
+// the user is typing in. Only a process that has none falls back on the
+// first window with the console's title, which, with several consoles
+// titled alike, may be another console.
 void* FindOwnerWindow()
 {
+    if (void* window = OsConsoleWindow()) {
+        return window;
+    }
     constexpr uint32_t TitleSize = 300;
     // One byte past what the call may fill keeps the text terminated even if
     // a long title comes back cut without its NUL.

@@ -32,6 +32,10 @@ uint32_t OsConsoleTitle(char* buffer, uint32_t size);
 // or null.
 void* OsFindWindow(const char* title);
 
+// GetConsoleWindow: the window of the console that this process is attached
+// to, or null when it has none.
+void* OsConsoleWindow();
+
 // GetStdHandle for STD_INPUT_HANDLE, STD_OUTPUT_HANDLE or STD_ERROR_HANDLE.
 // May be null or invalid when the parent gave no such stream.
 enum OsStdStream : int32_t { OsStdInput = -10, OsStdOutput = -11, OsStdError = -12 };

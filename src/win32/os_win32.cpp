@@ -53,6 +53,11 @@ void* OsFindWindow(const char* title)
     return FindWindowA(nullptr, title);
 }
 
+void* OsConsoleWindow()
+{
+    return GetConsoleWindow();
+}
+
 void* OsStdHandle(OsStdStream which)
 {
     return GetStdHandle((DWORD)which);

@@ -462,9 +462,11 @@ TEST(Program, HandsALongPatternListToTheDialogWhole)
     EXPECT_EQ(run.request->Filter, patterns + '\0' + patterns + '\0' + '\0');
 }
 
-// The owner window: the first window whose title is the console's.
+// The owner window: the process's own console window; without one, the
+// first window whose title is the console's.
 void* const ConsoleWindow = reinterpret_cast<void*>(0x10);
 void* const OtherWindow = reinterpret_cast<void*>(0x20);
+void* const OwnConsole = reinterpret_cast<void*>(0x30);
 
 TEST(Program, OpensTheDialogOverTheConsoleWindow)
 {
@@ -473,6 +475,13 @@ TEST(Program, OpensTheDialogOverTheConsoleWindow)
         void (*setup)();
         void* owner;
     } cases[] = {
+        // Another console titled alike must not win over the process's own.
+        {"own console window", [] { Fake.ConsoleWindow = OwnConsole; Fake.ConsoleTitle = "Batch";
+                                    Fake.Windows = {{"Batch", ConsoleWindow}}; },
+         OwnConsole},
+        {"own console window, title empty", [] { Fake.ConsoleWindow = OwnConsole; Fake.ConsoleTitle = "";
+                                                 Fake.Windows = {{"", OtherWindow}}; },
+         OwnConsole},
         {"found", [] { Fake.ConsoleTitle = "Batch"; Fake.Windows = {{"Other", OtherWindow}, {"Batch", ConsoleWindow}}; },
          ConsoleWindow},
         {"first of two", [] { Fake.ConsoleTitle = "Batch"; Fake.Windows = {{"Batch", OtherWindow}, {"Batch", ConsoleWindow}}; },

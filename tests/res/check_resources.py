@@ -44,10 +44,11 @@ COMCTL6_IDENTITY = {
     'publicKeyToken': '6595b64144ccf1df',
     'language': '*',
 }
-# Elements that some toolchains add on their own; this program wants none.
-FORBIDDEN_ELEMENTS = {'trustInfo', 'security', 'requestedPrivileges',
-                      'requestedExecutionLevel', 'compatibility', 'application',
-                      'supportedOS'}
+ASM_V3 = '{urn:schemas-microsoft-com:asm.v3}'
+# Windows reads these settings only in their own namespaces: an element in
+# any other is silently ignored, as if it were not there.
+DPI_2005 = '{http://schemas.microsoft.com/SMI/2005/WindowsSettings}'
+DPI_2016 = '{http://schemas.microsoft.com/SMI/2016/WindowsSettings}'
 
 
 def run(args, binary=False):
@@ -195,13 +196,13 @@ def check_manifest_root(exe):
     if root.tag != ASM_NS + 'assembly':
         raise CheckFailed(f'root element is {root.tag}, want {ASM_NS}assembly')
     same_attrs(root, {'manifestVersion': '1.0'}, '<assembly> attributes')
-    kids = [local(c.tag) for c in root]
-    if sorted(kids) != ['assemblyIdentity', 'dependency', 'description']:
-        raise CheckFailed(f'<assembly> children are {kids}, want assemblyIdentity, description, dependency')
-    stray = [c.tag for c in root if not c.tag.startswith(ASM_NS)]
-    if stray:
-        raise CheckFailed(f'elements outside the asm.v1 namespace: {stray}')
-    return 'manifest root is asm.v1 <assembly manifestVersion="1.0"> with exactly identity, description, dependency'
+    kids = sorted(c.tag for c in root)
+    want = sorted([ASM_NS + 'assemblyIdentity', ASM_NS + 'description', ASM_NS + 'dependency',
+                   ASM_V3 + 'trustInfo', ASM_V3 + 'application'])
+    if kids != want:
+        raise CheckFailed(f'<assembly> children are {kids}, want {want}')
+    return 'manifest root is <assembly manifestVersion="1.0"> with exactly identity, description, ' \
+           'dependency, trustInfo, application'
 
 
 def check_manifest_identity(exe):
@@ -231,12 +232,42 @@ def check_manifest_dependency(exe):
     return 'manifest depends on Common-Controls 6.0.0.0 X86 only'
 
 
-def check_manifest_forbidden(exe):
+def only_path(root, tags):
+    """The one element down a chain of tags (namespace included): the first
+    is the root's only child with its tag, each later one the only child of
+    the one before."""
+    first = [c for c in root if c.tag == tags[0]]
+    if len(first) != 1:
+        raise CheckFailed(f'<assembly> has {len(first)} {tags[0]} elements, want 1')
+    parent = first[0]
+    for tag in tags[1:]:
+        kids = list(parent)
+        if [k.tag for k in kids] != [tag]:
+            raise CheckFailed(f'<{local(parent.tag)}> holds {[k.tag for k in kids]}, want only {tag}')
+        parent = kids[0]
+    return parent
+
+
+def check_manifest_execution_level(exe):
+    # Without a requested level, Windows virtualizes the file system for this
+    # 32-bit program, and the dialog may list files the script cannot see.
     _, root = manifest_root(exe)
-    bad = sorted({local(e.tag) for e in root.iter()} & FORBIDDEN_ELEMENTS)
-    if bad:
-        raise CheckFailed(f'manifest has {bad}')
-    return 'manifest has no trustInfo or compatibility section'
+    level = only_path(root, [ASM_V3 + 'trustInfo', ASM_V3 + 'security', ASM_V3 + 'requestedPrivileges',
+                              ASM_V3 + 'requestedExecutionLevel'])
+    same_attrs(level, {'level': 'asInvoker', 'uiAccess': 'false'}, 'requestedExecutionLevel')
+    if len(level):
+        raise CheckFailed('requestedExecutionLevel has children')
+    return 'manifest requests asInvoker without uiAccess'
+
+
+def check_manifest_dpi(exe):
+    _, root = manifest_root(exe)
+    settings = only_path(root, [ASM_V3 + 'application', ASM_V3 + 'windowsSettings'])
+    got = [(c.tag, (c.text or '').strip(), len(c), c.attrib) for c in settings]
+    want = [(DPI_2005 + 'dpiAware', 'true/pm', 0, {}), (DPI_2016 + 'dpiAwareness', 'PerMonitorV2', 0, {})]
+    if got != want:
+        raise CheckFailed(f'<windowsSettings> holds {got}, want {want}')
+    return 'manifest declares dpiAware true/pm and dpiAwareness PerMonitorV2'
 
 
 CHECKS = [
@@ -250,7 +281,8 @@ CHECKS = [
     ('manifest identity', check_manifest_identity),
     ('manifest description', check_manifest_description),
     ('manifest dependency', check_manifest_dependency),
-    ('manifest extras', check_manifest_forbidden),
+    ('manifest execution level', check_manifest_execution_level),
+    ('manifest DPI awareness', check_manifest_dpi),
 ]
 
 

@@ -435,6 +435,11 @@ void* OsFindWindow(const char* title)
     return nullptr;
 }
 
+void* OsConsoleWindow()
+{
+    return Fake.ConsoleWindow;
+}
+
 void* OsStdHandle(OsStdStream which)
 {
     return FakeHandle(which);

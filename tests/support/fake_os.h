@@ -61,8 +61,9 @@ struct FakeOs {
     uint32_t AnsiCodePage = 1252;
     uint32_t ConsoleCodePage = 850;
 
-    // The console: its title (nullopt: GetConsoleTitleA returns 0) and the
-    // top-level windows by title.
+    // The console: its window (null: GetConsoleWindow finds none), its title
+    // (nullopt: GetConsoleTitleA returns 0) and the top-level windows by title.
+    void* ConsoleWindow = nullptr;
     std::optional<std::string> ConsoleTitle = std::string("C:\\Windows\\system32\\cmd.exe");
     std::vector<std::pair<std::string, void*>> Windows;
 

@@ -9,7 +9,8 @@
  *
  * TAMBERLIN_STUB holds a path prefix P:
  *   P.request  written here: one key=value line per OPENFILENAMEA field,
- *              and form=A or form=W
+ *              owner_is_console=1 when hwndOwner is this process's console
+ *              window (0 otherwise), and form=A or form=W
  *   P.answer   raw bytes to leave in lpstrFile (the wide form converts them
  *              from the ANSI code page, NULs and all); missing means "cancel"
  *   P.wanswer  for the wide form, UTF-16LE units to leave instead
@@ -151,6 +152,7 @@ static void record(const OPENFILENAMEA *o, const char *path, char form)
 
     put_dec(&t, "lStructSize", o->lStructSize);
     put_ptr(&t, "hwndOwner", o->hwndOwner);
+    put_dec(&t, "owner_is_console", o->hwndOwner && o->hwndOwner == GetConsoleWindow());
     if (o->hInstance)
         put_hex(&t, "hInstance", (unsigned long)(UINT_PTR)o->hInstance);
     else

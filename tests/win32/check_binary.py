@@ -5,8 +5,8 @@ Usage: check_binary.py EXE
 
 Tamberlin must stay a small 32-bit console program that needs nothing beyond
 the three system DLLs every Windows install has: a stray C runtime or
-libstdc++ import, a GUI subsystem flag or size creep all show up here before
-they reach a user. Prints one line per check and exits non-zero if any failed.
+libstdc++ import, a GUI subsystem flag, a lost hardening flag or size creep
+all show up here before they reach a user. Prints one line per check and exits non-zero if any failed.
 """
 import os
 import re
@@ -21,6 +21,13 @@ OBJDUMP = 'i686-w64-mingw32-objdump'
 ALLOWED_DLLS = {'kernel32.dll', 'user32.dll', 'comdlg32.dll'}
 MAX_SIZE = 12288
 WINDOWS_CUI = 3
+# DllCharacteristics bits the build asks the linker for by name.
+HARDENING = {
+    0x0040: 'DYNAMIC_BASE',
+    0x0100: 'NX_COMPAT',
+    0x0400: 'NO_SEH',
+    0x8000: 'TERMINAL_SERVER_AWARE',
+}
 
 
 def objdump(flag, exe):
@@ -53,6 +60,26 @@ def check_subsystem(exe):
     return 'subsystem is Windows CUI'
 
 
+def check_hardening(exe):
+    m = re.search(r'^DllCharacteristics\s+([0-9a-fA-F]+)', objdump('-p', exe), re.M)
+    if not m:
+        raise CheckFailed('no DllCharacteristics field in objdump -p output')
+    value = int(m.group(1), 16)
+    missing = [name for bit, name in HARDENING.items() if not value & bit]
+    if missing:
+        raise CheckFailed(f'DllCharacteristics 0x{value:04x} lacks {missing}')
+    return f'DllCharacteristics 0x{value:04x} has {sorted(HARDENING.values())}'
+
+
+def check_relocations(exe):
+    # DYNAMIC_BASE without relocations leaves the loader nothing to move the
+    # image with.
+    m = re.search(r'^Entry 5 ([0-9a-fA-F]+) ([0-9a-fA-F]+) Base Relocation', objdump('-p', exe), re.M)
+    if not m or int(m.group(2), 16) == 0:
+        raise CheckFailed('no base relocations')
+    return f'base relocations kept ({int(m.group(2), 16)} bytes)'
+
+
 def check_imports(exe):
     dlls = re.findall(r'^\s*DLL Name:\s*(\S+)', objdump('-p', exe), re.M)
     extra = sorted({d for d in dlls if d.lower() not in ALLOWED_DLLS})
@@ -71,6 +98,8 @@ def check_size(exe):
 CHECKS = [
     ('format', check_format),
     ('subsystem', check_subsystem),
+    ('hardening', check_hardening),
+    ('relocations', check_relocations),
     ('imports', check_imports),
     ('size', check_size),
 ]

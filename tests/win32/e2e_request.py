@@ -26,7 +26,15 @@ class Request(unittest.TestCase):
         for key, value in expected.items():
             with self.subTest(key):
                 self.assertEqual(q[key], value)
-        self.assertIn(q['hwndOwner'], ('null', 'set'))
+
+    def test_owner_is_the_console_window(self):
+        # Wine gives a process on pipes no console, and one on a terminal a
+        # console window whose title is empty: only that window can own the
+        # dialog there.
+        for terminal, owner in [(False, ('null', '0')), (True, ('set', '1'))]:
+            with self.subTest(terminal=terminal):
+                q = winrun.run(b'tamberlin x *.*', stub=(None,), terminal=terminal).request
+                self.assertEqual((q['hwndOwner'], q['owner_is_console']), owner)
 
     def test_defaults(self):
         q = winrun.run(b'tamberlin x *.*', stub=(None,)).request
