@@ -10,6 +10,8 @@ target_link_libraries(fake_os PUBLIC core)
 if(TAMBERLIN_TESTS)
     add_executable(host_tests ${HOST_TESTS} tests/support/support.cpp)
     target_link_libraries(host_tests PRIVATE fake_os GTest::gtest_main)
+    # The expected help text names the version as the banner must.
+    target_compile_definitions(host_tests PRIVATE TAMBERLIN_VERSION="${TAMBERLIN_VERSION}")
     target_compile_options(host_tests PRIVATE -Wall -Wextra)
     include(GoogleTest)
     gtest_discover_tests(host_tests DISCOVERY_TIMEOUT 60)

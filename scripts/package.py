@@ -4,15 +4,19 @@ builds the executable and calls this).
 
 Usage:
   package.py --version V --epoch SECONDS --exe EXE --readme README.md
-             --license LICENSE --out DIR [--url-prefix URL [--homepage URL]]
+             --license LICENSE --out DIR [--url-prefix URL --homepage URL]
   package.py --check-url URL
 
 Writes into DIR:
-  tamberlin-V-win32.zip   tamberlin.exe, README.txt, LICENSE.txt
+  tamberlin-V-win32.zip   tamberlin.exe, README.txt (the product, version
+                          and homepage, then README.md's part for users),
+                          LICENSE.txt
   tamberlin.exe           the bare executable, as winget installs it
   SHA256SUMS              both, in sha256sum's format
 and, with --url-prefix (the address of the folder DIR's files are uploaded
-to), the package managers' manifests for those addresses:
+to) and --homepage (the project's own page, which package reviewers
+require to be more than a download folder), the package managers'
+manifests for those addresses:
   tamberlin.json          Scoop, installing the zip
   winget/*.yaml           winget, installing the bare executable as a
                           portable package
@@ -38,8 +42,15 @@ PUBLISHER = 'The Tamberlin developers'
 LICENSE = 'MIT'
 DESCRIPTION = ("Shows Windows' file-open dialog and prints the chosen file name after "
                "a command of your choosing, for a batch file's for /f to run.")
-WINGET_MANIFEST_VERSION = '1.6.0'
+MONIKER = 'tamberlin'
+TAGS = ['batch', 'cmd', 'console', 'file-dialog', 'open-file', 'script']
+WINGET_MANIFEST_VERSION = '1.10.0'
 WINGET_LOCALE = 'en-US'
+# The line that editors (and reviewers' tools) read to find the schema.
+WINGET_SCHEMA = ('# yaml-language-server: $schema=https://aka.ms/winget-manifest.'
+                 '{kind}.' + WINGET_MANIFEST_VERSION + '.schema.json')
+# How Scoop's checkver finds the newest version on the homepage.
+CHECKVER_REGEX = r'tamberlin-([\d.]+)-win32\.zip'
 # Where README.md stops speaking to users.
 DEVELOPER_HEADING = '## For developers'
 
@@ -61,13 +72,15 @@ def zip_name(version):
     return f'tamberlin-{version}-win32.zip'
 
 
-def user_readme(markdown):
-    """The part of README.md before the developers' part, with CR LF ends,
-    as Notepad on older Windows needs."""
+def user_readme(markdown, version, homepage):
+    """The product, its version and (when there is one) the homepage, then
+    the part of README.md before the developers' part, with CR LF ends, as
+    Notepad on older Windows needs."""
     at = re.search(r'^' + re.escape(DEVELOPER_HEADING) + r'\s*$', markdown, re.M)
     if not at:
         raise PackError(f'README.md has no "{DEVELOPER_HEADING}" heading to end the users\' part at')
-    return crlf(markdown[:at.start()].rstrip() + '\n')
+    head = f'{PACKAGE_NAME} {version}\n' + (f'Homepage: {homepage}\n' if homepage else '')
+    return crlf(head + '\n' + markdown[:at.start()].rstrip() + '\n')
 
 
 def crlf(text):
@@ -98,6 +111,11 @@ def sha256(path):
         return hashlib.sha256(f.read()).hexdigest()
 
 
+def release_date(epoch):
+    # The commit's day in UTC, so that the build machine's zone cannot show.
+    return time.strftime('%Y-%m-%d', time.gmtime(epoch))
+
+
 def yaml_text(fields):
     """Flat keys, lists of scalars and lists of flat mappings: all that the
     winget manifests use. Every scalar is double-quoted (JSON's quoting is
@@ -117,25 +135,35 @@ def yaml_text(fields):
     return '\n'.join(lines) + '\n'
 
 
-def scoop_manifest(version, homepage, zip_url, zip_hash):
+def scoop_manifest(version, homepage, prefix, zip_hash):
+    """Scoop's manifest, with what a bucket needs to update it: checkver
+    reads the newest zip's name off the homepage, and autoupdate takes the
+    new zip's hash from the SHA256SUMS published beside it."""
     return json.dumps({
         'version': version,
         'description': DESCRIPTION,
         'homepage': homepage,
         'license': LICENSE,
-        'url': zip_url,
+        'url': f'{prefix}/{zip_name(version)}',
         'hash': zip_hash,
         'bin': EXE_NAME,
+        'checkver': {'url': homepage, 'regex': CHECKVER_REGEX},
+        'autoupdate': {
+            # A prefix that names the version (.../v1.0.0) names the new one.
+            'url': f'{prefix.replace(version, "$version")}/{zip_name("$version")}',
+            'hash': {'url': '$baseurl/SHA256SUMS', 'regex': r'$sha256\s+\*?$basename'},
+        },
     }, indent=4) + '\n'
 
 
-def winget_manifests(version, homepage, exe_url, exe_hash):
+def winget_manifests(version, homepage, exe_url, exe_hash, epoch):
     """{file name: text} for the installer, default locale and version."""
     head = [('PackageIdentifier', PACKAGE_ID), ('PackageVersion', version)]
     tail = [('ManifestVersion', WINGET_MANIFEST_VERSION)]
     installer = head + [
         ('InstallerType', 'portable'),
         ('Commands', [COMMAND]),
+        ('ReleaseDate', release_date(epoch)),
         ('Installers', [[
             ('Architecture', 'x86'),
             ('InstallerUrl', exe_url),
@@ -150,6 +178,8 @@ def winget_manifests(version, homepage, exe_url, exe_hash):
         ('PackageUrl', homepage),
         ('License', LICENSE),
         ('ShortDescription', DESCRIPTION),
+        ('Moniker', MONIKER),
+        ('Tags', TAGS),
         ('ManifestType', 'defaultLocale'),
     ] + tail
     version_manifest = head + [
@@ -157,9 +187,10 @@ def winget_manifests(version, homepage, exe_url, exe_hash):
         ('ManifestType', 'version'),
     ] + tail
     return {
-        f'{PACKAGE_ID}.installer.yaml': yaml_text(installer),
-        f'{PACKAGE_ID}.locale.{WINGET_LOCALE}.yaml': yaml_text(locale),
-        f'{PACKAGE_ID}.yaml': yaml_text(version_manifest),
+        f'{PACKAGE_ID}.installer.yaml': WINGET_SCHEMA.format(kind='installer') + '\n' + yaml_text(installer),
+        f'{PACKAGE_ID}.locale.{WINGET_LOCALE}.yaml':
+            WINGET_SCHEMA.format(kind='defaultLocale') + '\n' + yaml_text(locale),
+        f'{PACKAGE_ID}.yaml': WINGET_SCHEMA.format(kind='version') + '\n' + yaml_text(version_manifest),
     }
 
 
@@ -174,14 +205,15 @@ def pack(args):
     if args.epoch <= 0:
         raise PackError('the time stamp must be a time after 1970, not 0')
     prefix = check_url(args.url_prefix) if args.url_prefix else None
-    homepage = check_url(args.homepage) if args.homepage else prefix
-    if args.homepage and not prefix:
-        raise PackError('--homepage goes with --url-prefix')
+    homepage = check_url(args.homepage) if args.homepage else None
+    if bool(prefix) != bool(homepage):
+        # A download folder is no homepage: package reviewers refuse it.
+        raise PackError('--url-prefix and --homepage go together')
 
     with open(args.exe, 'rb') as f:
         exe = f.read()
     with open(args.readme, encoding='utf-8') as f:
-        readme = user_readme(f.read())
+        readme = user_readme(f.read(), args.version, homepage)
     with open(args.license, encoding='utf-8') as f:
         licence = crlf(f.read())
 
@@ -202,13 +234,12 @@ def pack(args):
 
     if prefix:
         scoop = os.path.join(args.out, 'tamberlin.json')
-        write(scoop, scoop_manifest(args.version, homepage,
-                                    f'{prefix}/{zip_name(args.version)}', sha256(archive)))
+        write(scoop, scoop_manifest(args.version, homepage, prefix, sha256(archive)))
         written.append(scoop)
         winget = os.path.join(args.out, 'winget')
         os.makedirs(winget, exist_ok=True)
-        for name, text in winget_manifests(args.version, homepage,
-                                           f'{prefix}/{EXE_NAME}', sha256(bare)).items():
+        for name, text in winget_manifests(args.version, homepage, f'{prefix}/{EXE_NAME}', sha256(bare),
+                                           args.epoch).items():
             write(os.path.join(winget, name), text)
             written.append(os.path.join(winget, name))
     return written

@@ -1,19 +1,20 @@
 #!/usr/bin/env bash
 # Builds the release files of the version in VERSION into dist/.
 #
-#   bash scripts/release.sh [DOWNLOAD_URL_PREFIX [HOMEPAGE_URL]]
+#   bash scripts/release.sh [DOWNLOAD_URL_PREFIX HOMEPAGE_URL]
 #
 # Always writes dist/tamberlin-VERSION-win32.zip (tamberlin.exe, README.txt,
 # LICENSE.txt), dist/tamberlin.exe and dist/SHA256SUMS covering both.
 #
 # DOWNLOAD_URL_PREFIX is the http(s) address of the folder that this
-# release's files of dist/ will be uploaded to. With it, the script also
-# writes the package managers' manifests for those addresses, carrying the
-# files' real hashes: dist/tamberlin.json (Scoop, the zip) and dist/winget/
-# (winget, the bare executable as a portable package). HOMEPAGE_URL goes into
-# both as the project's page; it defaults to DOWNLOAD_URL_PREFIX. Without a
-# prefix no manifests are written: they would name an address that nobody
-# chose.
+# release's files of dist/ will be uploaded to, and HOMEPAGE_URL the
+# project's own page. With both, the script also writes the package
+# managers' manifests for those addresses, carrying the files' real hashes:
+# dist/tamberlin.json (Scoop, the zip) and dist/winget/ (winget, the bare
+# executable as a portable package), and README.txt names the homepage.
+# A prefix alone is refused: the download folder is no homepage, and Scoop's
+# and winget's reviewers reject it as one. Without addresses no manifests
+# are written: they would name an address that nobody chose.
 #
 # The files are the same bytes on every machine and in every folder for one
 # commit: the PE time stamp and the zip's times are SOURCE_DATE_EPOCH, taken
@@ -23,9 +24,12 @@ cd "$(dirname "$0")/.."
 say() { echo "release: $*"; }
 die() { echo "release: $*" >&2; exit 2; }
 
-[ $# -le 2 ] || die "usage: bash scripts/release.sh [DOWNLOAD_URL_PREFIX [HOMEPAGE_URL]]"
+usage="usage: bash scripts/release.sh [DOWNLOAD_URL_PREFIX HOMEPAGE_URL]"
+[ $# -le 2 ] || die "$usage"
 prefix=${1:-}
 homepage=${2:-}
+[ -z "$prefix$homepage" ] || { [ -n "$prefix" ] && [ -n "$homepage" ]; } ||
+    die "give a download address and a homepage, or neither (the download folder is no homepage): $usage"
 for url in "$prefix" "$homepage"; do
     [ -z "$url" ] || python3 scripts/package.py --check-url "$url" || exit 2
 done
@@ -56,4 +60,4 @@ args=(--version "$version" --epoch "$SOURCE_DATE_EPOCH" --exe build/win32/tamber
 [ -z "$prefix" ] || args+=(--url-prefix "$prefix")
 [ -z "$homepage" ] || args+=(--homepage "$homepage")
 python3 scripts/package.py "${args[@]}" | sed 's/^/release: wrote /'
-[ -n "$prefix" ] || say "no DOWNLOAD_URL_PREFIX given: no manifests written"
+[ -n "$prefix" ] || say "no DOWNLOAD_URL_PREFIX and HOMEPAGE_URL given: no manifests written"

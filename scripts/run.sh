@@ -27,6 +27,7 @@ demo=$build/demo-files
 mkdir -p "$demo"
 for name in notes.txt "read me.txt" report.log data.csv; do echo "$name" > "$demo/$name"; done
 windemo="Z:$(echo "$demo" | tr / '\\')"
+say "under Wine the Linux root is disk Z:, so $demo is $windemo"
 out=$build/demo-out.txt
 err=$build/demo-err.txt
 
@@ -66,12 +67,11 @@ if [ -n "$headless" ]; then
     done
     [ -n "$wid" ] || { say "the dialog did not show"; kill "$program"; exit 1; }
     say "the dialog is showing (window $wid)"
-    # Shown is not painted yet: wait until the dialog's area is mostly light.
-    eval "$(xdotool getwindowgeometry --shell "$wid")"
+    # The dialog's window alone, not the screen around it. Shown is not
+    # painted yet: wait until the picture is mostly light.
     for _ in $(seq 100); do
-        import -window root "$build/demo.png"
-        mean=$(convert "$build/demo.png" -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" -format '%[fx:mean>0.9]' info:)
-        [ "$mean" = 1 ] && break
+        import -window "$wid" "$build/demo.png"
+        [ "$(convert "$build/demo.png" -format '%[fx:mean>0.9]' info:)" = 1 ] && break
         sleep 0.1
     done
     say "screenshot saved: build/win32/demo.png"

@@ -2,9 +2,11 @@
 #include "base/text.h"
 
 // The typo "returnd" and the blanks at the end of two lines are part of the
-// text that callers have seen for years; keep them.
+// text that callers have seen for years; keep them. The banner starts as it
+// always has, then says which build this is: TAMBERLIN_VERSION comes from
+// the file VERSION, through the build.
 const char HelpText[] =
-    "Quibo 1.5\r\n\r\n"
+    "Quibo 1.5 - Tamberlin " TAMBERLIN_VERSION "\r\n\r\n"
     "Syntax:\r\n"
     "    Tamberlin \"CommandString\" \"PathAndFilters\" [\"WindowTitle\"] [Options]\r\n"
     "CommandString\r\n"

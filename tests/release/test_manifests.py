@@ -23,7 +23,7 @@ import yaml
 ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), '..', '..'))
 PACKAGE = os.path.join(ROOT, 'scripts', 'package.py')
 
-EPOCH = 1796755477  # 2026-12-08 18:44:37 UTC
+EPOCH = 1796755477  # 2026-12-08 18:44:37 UTC; 2026-12-09 east of +05:16
 FAKE_EXE = b'MZ' + bytes(range(256)) * 8
 README = ('# Tool\r\n\r\nFor users: \u2026 works.\n\n## Usage\n\nrun it\n\n'
           '## For developers\n\nbuild it\n')
@@ -119,7 +119,8 @@ class Packing(unittest.TestCase):
         readme = got['README.txt']
         self.assertTrue(no_bare_lf(readme), readme)
         text = readme.decode('utf-8-sig')
-        self.assertEqual(text.replace('\r\n', '\n'), '# Tool\n\nFor users: \u2026 works.\n\n## Usage\n\nrun it\n')
+        self.assertEqual(text.replace('\r\n', '\n'),
+                         'Tamberlin 1.0.0\n\n# Tool\n\nFor users: \u2026 works.\n\n## Usage\n\nrun it\n')
         licence = got['LICENSE.txt']
         self.assertTrue(no_bare_lf(licence), licence)
         self.assertEqual(licence.decode().replace('\r\n', '\n'), LICENSE)
@@ -133,10 +134,15 @@ class Packing(unittest.TestCase):
         self.assertEqual(proc.returncode, 0, proc.stdout + proc.stderr)
 
     def test_same_bytes_whatever_the_zone_umask_and_input_times(self):
-        other = Packed(env={'TZ': 'Pacific/Kiritimati'}, umask=0o077, mtime=400000000)
-        self.addCleanup(other.close)
-        self.assertEqual(other.proc.returncode, 0, other.proc.stderr)
-        self.assertEqual(other.files(), self.files)
+        # With addresses, so that the manifests (and their dates) are compared too.
+        addresses = dict(prefix='https://example.invalid/d', homepage='https://example.invalid/t')
+        runs = [Packed(**addresses, env={'TZ': 'UTC'}),
+                Packed(**addresses, env={'TZ': 'Pacific/Kiritimati'}, umask=0o077, mtime=400000000)]
+        for run in runs:
+            self.addCleanup(run.close)
+            self.assertEqual(run.proc.returncode, 0, run.proc.stderr)
+        self.assertIn('tamberlin.json', runs[0].files())
+        self.assertEqual(runs[1].files(), runs[0].files())
 
 
 def load(files, name):
@@ -157,33 +163,40 @@ def sha_hex(case):
 # be equal). Values that depend on the run are filled in by the test.
 SCOOP = {
     'version': 'VERSION', 'description': text, 'homepage': 'HOMEPAGE', 'license': 'MIT',
-    'url': text, 'hash': sha_hex('any'), 'bin': 'tamberlin.exe',
+    'url': text, 'hash': sha_hex('any'), 'bin': 'tamberlin.exe', 'checkver': dict, 'autoupdate': dict,
 }
 WINGET_COMMON = {
     'PackageIdentifier': lambda v: isinstance(v, str) and re.fullmatch(r'[^.\s\\/]+(\.[^.\s\\/]+)+', v),
-    'PackageVersion': 'VERSION', 'ManifestVersion': '1.6.0',
+    'PackageVersion': 'VERSION', 'ManifestVersion': '1.10.0',
 }
 WINGET = {
     'installer': dict(WINGET_COMMON, InstallerType='portable', ManifestType='installer',
                       Commands=lambda v: isinstance(v, list) and v and all(text(c) for c in v),
-                      Installers=lambda v: isinstance(v, list) and len(v) >= 1),
+                      Installers=lambda v: isinstance(v, list) and len(v) >= 1,
+                      ReleaseDate='2026-12-08'),
     'locale.en-US': dict(WINGET_COMMON, PackageLocale='en-US', ManifestType='defaultLocale',
                          Publisher=text, PackageName=text, License='MIT',
-                         ShortDescription=lambda v: text(v) and len(v) <= 256),
+                         ShortDescription=lambda v: text(v) and len(v) <= 256, Moniker='tamberlin',
+                         Tags=lambda v: isinstance(v, list) and 1 <= len(v) <= 16 and len(set(v)) == len(v)
+                         and all(isinstance(t, str) and 1 <= len(t) <= 40 for t in v)),
     'version': dict(WINGET_COMMON, DefaultLocale='en-US', ManifestType='version'),
 }
 INSTALLER = {'Architecture': 'x86', 'InstallerUrl': text, 'InstallerSha256': sha_hex('upper')}
 
-# version, prefix as given, homepage as given (None: none), prefix as it
-# must appear, homepage as it must appear.
+# version, prefix as given, homepage as given, prefix as it must appear,
+# homepage as it must appear.
 ADDRESSES = [
-    ('1.0.0', 'https://example.invalid/tamberlin/v1.0.0', None,
-     'https://example.invalid/tamberlin/v1.0.0', 'https://example.invalid/tamberlin/v1.0.0'),
-    ('1.0.0', 'https://example.invalid/downloads/', 'https://example.invalid/tamberlin',
+    ('1.0.0', 'https://example.invalid/tamberlin/v1.0.0', 'https://example.invalid/tamberlin',
+     'https://example.invalid/tamberlin/v1.0.0', 'https://example.invalid/tamberlin'),
+    ('1.0.0', 'https://example.invalid/downloads/', 'https://example.invalid/tamberlin/',
      'https://example.invalid/downloads', 'https://example.invalid/tamberlin'),
-    ('2.13.0', 'http://files.example.invalid:8080/a/b', None,
-     'http://files.example.invalid:8080/a/b', 'http://files.example.invalid:8080/a/b'),
+    ('2.13.0', 'http://files.example.invalid:8080/a/b', 'http://example.invalid',
+     'http://files.example.invalid:8080/a/b', 'http://example.invalid'),
 ]
+SCHEMA_LINE = '# yaml-language-server: $schema=https://aka.ms/winget-manifest.{}.1.10.0.schema.json'
+# Scoop's own names for a hash in a regex.
+SCOOP_SHA256 = '([a-fA-F0-9]{64})'
+
 
 
 class YamlScalars(unittest.TestCase):
@@ -241,7 +254,27 @@ class Manifests(unittest.TestCase):
                 self.check_fields('scoop', scoop, SCOOP, fill)
                 archive = self.resolve(files, want_prefix, scoop['url'])
                 self.assertEqual(scoop['hash'].lower(), sha256(archive))
-                self.assertIn(scoop['bin'], [m[0] for m in zip_members(archive)])
+                members = {m[0]: m[3] for m in zip_members(archive)}
+                self.assertIn(scoop['bin'], members)
+                self.assertTrue(members['README.txt'].decode('utf-8-sig').startswith(
+                    f'Tamberlin {version}\r\nHomepage: {want_home}\r\n\r\n'), members['README.txt'][:80])
+
+                # What a bucket's update does: read the newest version off
+                # the homepage, make its zip's address, and take that zip's
+                # hash from the SHA256SUMS beside it.
+                self.assertEqual(scoop['checkver']['url'], want_home)
+                for v in (version, '10.20.30'):
+                    page = f'<a href="files/tamberlin-{v}-win32.zip">tamberlin-{v}-win32.zip</a>'
+                    self.assertEqual(re.search(scoop['checkver']['regex'], page).group(1), v)
+                auto = scoop['autoupdate']
+                self.assertEqual(auto['url'].replace('$version', version), scoop['url'])
+                self.assertEqual(auto['url'].replace('$version', '10.20.30'),
+                                 scoop['url'].replace(version, '10.20.30'))
+                sums = self.resolve(files, want_prefix, auto['hash']['url'].replace(
+                    '$baseurl', scoop['url'].rsplit('/', 1)[0])).decode()
+                pattern = auto['hash']['regex'].replace('$sha256', SCOOP_SHA256).replace(
+                    '$basename', re.escape(scoop['url'].rsplit('/', 1)[1]))
+                self.assertEqual(re.search(pattern, sums).group(1), scoop['hash'])
 
                 winget = sorted(n for n in files if n.startswith('winget/'))
                 self.assertEqual(len(winget), 3, winget)
@@ -251,6 +284,8 @@ class Manifests(unittest.TestCase):
                     self.assertNotIn(kind, docs, winget)
                     docs[kind] = load(files, name)
                     self.check_fields(name, docs[kind], WINGET[kind], fill)
+                    self.assertEqual(files[name].decode().split('\n')[0],
+                                     SCHEMA_LINE.format(docs[kind]['ManifestType']))
                 ident = docs['version']['PackageIdentifier']
                 self.assertEqual({d['PackageIdentifier'] for d in docs.values()}, {ident})
                 # winget reads a package's manifests by these names.
@@ -267,15 +302,17 @@ class Manifests(unittest.TestCase):
                     self.assertEqual(target, FAKE_EXE)
 
     def test_refused(self):
+        home = 'https://example.invalid/t'
         cases = [
-            ('a prefix that is no web address', dict(prefix='example.invalid/downloads')),
-            ('another scheme', dict(prefix='ftp://example.invalid/downloads')),
-            ('no host', dict(prefix='https://')),
-            ('a blank in the address', dict(prefix='https://example.invalid/my files')),
-            ('a quote in the address', dict(prefix='https://example.invalid/a"b')),
+            ('a prefix that is no web address', dict(prefix='example.invalid/downloads', homepage=home)),
+            ('another scheme', dict(prefix='ftp://example.invalid/downloads', homepage=home)),
+            ('no host', dict(prefix='https://', homepage=home)),
+            ('a blank in the address', dict(prefix='https://example.invalid/my files', homepage=home)),
+            ('a quote in the address', dict(prefix='https://example.invalid/a"b', homepage=home)),
             ('a bad homepage', dict(prefix='https://example.invalid/d', homepage='homepage')),
             ('a homepage without a prefix', dict(homepage='https://example.invalid/')),
-            ('a version of two parts', dict(version='1.0', prefix='https://example.invalid/d')),
+            ('a prefix without a homepage', dict(prefix='https://example.invalid/d')),
+            ('a version of two parts', dict(version='1.0', prefix='https://example.invalid/d', homepage=home)),
             ('a README without the developers\' heading',
              dict(readme=README.replace('## For developers', '## Building'))),
             ('a README with only a deeper developers\' heading',

@@ -19,6 +19,7 @@ import unittest
 
 ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), '..', '..'))
 PREFIX = 'https://example.invalid/tamberlin/v1'
+HOMEPAGE = 'https://example.invalid/tamberlin'
 
 
 def git(*args, cwd=ROOT):
@@ -78,8 +79,8 @@ class Reproducible(unittest.TestCase):
             for name in names:
                 os.utime(os.path.join(base, name), (1000000000, 1000000000), follow_symlinks=False)
         cls.runs = [
-            release(cls.trees[0], PREFIX, env={'TZ': 'UTC'}),
-            release(cls.trees[1], PREFIX, env={'TZ': 'Asia/Kathmandu'}, umask=0o077),
+            release(cls.trees[0], PREFIX, HOMEPAGE, env={'TZ': 'UTC'}),
+            release(cls.trees[1], PREFIX, HOMEPAGE, env={'TZ': 'Asia/Kathmandu'}, umask=0o077),
         ]
 
     @classmethod
@@ -136,9 +137,11 @@ class Reproducible(unittest.TestCase):
 
     def test_refused_before_building(self):
         cases = [
-            ('a zero time stamp', [PREFIX], {'SOURCE_DATE_EPOCH': '0'}),
-            ('a time stamp that is no number', [PREFIX], {'SOURCE_DATE_EPOCH': 'yesterday'}),
-            ('an address that is not http(s)', ['example.invalid/tamberlin'], {}),
+            ('a zero time stamp', [PREFIX, HOMEPAGE], {'SOURCE_DATE_EPOCH': '0'}),
+            ('a time stamp that is no number', [PREFIX, HOMEPAGE], {'SOURCE_DATE_EPOCH': 'yesterday'}),
+            ('an address that is not http(s)', ['example.invalid/tamberlin', HOMEPAGE], {}),
+            # The download folder would become the homepage, which reviewers reject.
+            ('a download address without a homepage', [PREFIX], {}),
             ('too many arguments', [PREFIX, PREFIX, PREFIX], {}),
         ]
         tree = self.trees[0]

@@ -3,24 +3,25 @@ with exact command lines, its writers on real pipes, files, a terminal and
 missing handles, and its statuses through the real dialog library's entry.
 What the program decides is tested on the host; this checks that the
 binding carries it."""
+import os
 import re
 import unittest
 
 import winrun
 
-HELP = (b'Quibo 1.5\r\n\r\n'
-        b'Syntax:\r\n'
-        b'    Tamberlin "CommandString" "PathAndFilters" ["WindowTitle"] [Options]\r\n'
-        b'CommandString\r\n'
-        b'    will be prepended to the returnd file name(s)\r\n'
-        b'PathAndFilters \r\n'
-        b'    initial path with one or more file pattern(s), separated by semicolon.\r\n'
-        b'WindowTitle\r\n'
-        b'    whatever you want to show in the title bar \r\n'
-        b'Options\r\n'
-        b'    /maynotexist /multiselect /noCRLF /noQuote\r\n'
-        b'    /utf8 /consoleCP\r\n'
-        b'\n')
+
+def built_help():
+    """The help as the executable holds it (from its banner to the NUL),
+    then the one LF that the writer adds. The host tests check the text
+    itself; here only the banner's version is checked, against VERSION."""
+    with open(os.environ['TAMBERLIN_EXE'], 'rb') as f:
+        exe = f.read()
+    start = exe.find(b'Quibo 1.5')
+    assert start >= 0 and exe.find(b'Quibo 1.5', start + 1) < 0, 'want the banner once in the executable'
+    return exe[start:exe.index(b'\0', start)] + b'\n'
+
+
+HELP = built_help()
 
 CANCEL = (None,)
 
@@ -42,6 +43,16 @@ class Statuses(unittest.TestCase):
 
 
 class Writers(unittest.TestCase):
+    def test_help_names_the_version_of_VERSION(self):
+        with open(os.path.join(os.environ['TAMBERLIN_SOURCE'], 'VERSION')) as f:
+            version = f.readline().strip()
+        banner = b'Quibo 1.5 - Tamberlin ' + version.encode() + b'\r\n\r\n'
+        for cmdline in (b'tamberlin /?', b'tamberlin', b'tamberlin "" x'):
+            with self.subTest(cmdline=cmdline):
+                r = winrun.run(cmdline)
+                self.assertEqual((r.out, r.err, r.status), (b'', HELP, 0))
+                self.assertTrue(HELP.startswith(banner), HELP[:60])
+
     def test_missing_stdout_loses_the_line_but_keeps_status_0(self):
         r = winrun.run(b'tamberlin x C:\\*.*', stub=(b'C:\\a.txt\0',), options=['noout'])
         self.assertEqual((r.out, r.status), (b'', 0))

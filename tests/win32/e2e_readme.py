@@ -1,7 +1,10 @@
 """The README's recipes, run exactly as printed: every ```bat block of
 README.md becomes a batch file beside the real executable and runs under
 Wine's cmd, with the stand-in dialog picking files. The one rewrite is the
-one the README documents for Wine: `do %%L` becomes `do call %%L`.
+one the README documents for Wine: `do %%L` becomes `do call %%L`. Every
+recipe runs twice: from a plain folder, and from one whose name holds what
+cmd reads specially (blanks, parentheses, an ampersand and a caret), as
+`C:\Program Files (x86)\...` does.
 
 Each recipe is known by the heading above it, and every recipe of the
 README must have its outcomes here: a recipe without them, or one whose
@@ -45,6 +48,8 @@ def wine_value(expression: str) -> str:
 
 
 class Recipes(unittest.TestCase):
+    folder = 'plain'
+
     @classmethod
     def setUpClass(cls):
         cls.recipes = recipes()
@@ -56,9 +61,11 @@ class Recipes(unittest.TestCase):
         self.addCleanup(shutil.rmtree, self.tmp, True)
         # The script stands beside the program, which has the stand-in
         # dialog beside itself.
-        shutil.copy(os.environ['TAMBERLIN_EXE'], self.tmp)
-        shutil.copy(os.environ['TAMBERLIN_STUB_DLL'], os.path.join(self.tmp, 'comdlg32.dll'))
-        os.mkdir(os.path.join(self.tmp, 'backup'))
+        self.home = os.path.join(self.tmp, self.folder)
+        os.mkdir(self.home)
+        shutil.copy(os.environ['TAMBERLIN_EXE'], self.home)
+        shutil.copy(os.environ['TAMBERLIN_STUB_DLL'], os.path.join(self.home, 'comdlg32.dll'))
+        os.mkdir(os.path.join(self.home, 'backup'))
         self.docs = os.path.join(self.tmp, 'my docs')
         os.mkdir(self.docs)
         self.wdocs = winrun.winpath(self.docs).encode()
@@ -83,16 +90,24 @@ class Recipes(unittest.TestCase):
         if answer is not None:
             with open(self.stub + '.answer', 'wb') as f:
                 f.write(answer)
-        bat = os.path.join(self.tmp, 'recipe.bat')
+        bat = os.path.join(self.home, 'recipe.bat')
         with open(bat, 'wb') as f:
             f.write(for_wine(self.recipes[heading]))
+        # The exact line, as typed at a prompt: `wine cmd /c bat args` would
+        # quote the script's name apart from its parameters, and cmd /c
+        # would then strip the wrong quotes.
+        words = ' '.join(f'"{w}"' if ' ' in w else w for w in [winrun.winpath(bat), *args])
+        cmdline = os.path.join(self.tmp, 'cmdline')
+        with open(cmdline, 'w') as f:
+            f.write(' '.join(['cmd', *switches, '/c', f'"{words}"']))
         before = self.leftovers()
         # Values left over from before the script: a recipe must not take
         # them for a choice.
         env = dict(os.environ, WINEDEBUG='-all', WINEDLLOVERRIDES='comdlg32=n',
                    TAMBERLIN_STUB=winrun.winpath(self.stub), f='"stale.txt"', files='"stale.txt"')
         # From another folder: the recipes find the program through %~dp0.
-        proc = subprocess.Popen(['wine', 'cmd', *switches, '/c', winrun.winpath(bat), *args],
+        proc = subprocess.Popen(['wine', os.environ['TAMBERLIN_LAUNCH'], 'C:\\windows\\system32\\cmd.exe',
+                                 winrun.winpath(cmdline)],
                                 stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
                                 env=env, cwd=self.docs, start_new_session=True)
         out, err = winrun._collect(proc)
@@ -153,20 +168,28 @@ class Recipes(unittest.TestCase):
 
     def test_the_file_recipe_keeps_percent_and_exclamation(self):
         # With delayed expansion on from the start (cmd /v:on), only the
-        # recipe's own setlocal keeps the ! in names.
-        for name in [b'50%.txt', b'100%PATH% done.txt', b'wow!y! 5%.txt', b'a=b;c,d.txt']:
-            with self.subTest(name=name):
-                chosen = self.doc(name)
-                out, err, status, _ = self.run_recipe('Telling a cancel from a bad call', chosen + b'\0',
+        # recipe's own setlocal keeps the ! in names. In a multiple
+        # selection, a % in one name must not swallow the names up to the
+        # next one, as `call` would.
+        for names in [[b'50%.txt'], [b'100%PATH% done.txt'], [b'wow!y! 5%.txt'], [b'a=b;c,d.txt'],
+                      [b'a 5%.txt', b'b.txt', b'c%.txt', b'd&e.txt']]:
+            with self.subTest(names=names):
+                chosen = [self.doc(name) for name in names]
+                if len(names) == 1:
+                    answer, args = chosen[0] + b'\0', []
+                else:
+                    answer, args = self.wdocs + b'\0' + b'\0'.join(names) + b'\0\0', ['/multiselect']
+                out, err, status, _ = self.run_recipe('Telling a cancel from a bad call', answer, args,
                                                       switches=['/v:on'])
-                self.assertEqual((out, err, status), (b'You chose "' + chosen + b'"\r\n', b'', 0))
+                listed = b' '.join(b'"' + c + b'"' for c in chosen)
+                self.assertEqual((out, err, status), (b'You chose ' + listed + b'\r\n', b'', 0))
 
     def test_more_on_the_line(self):
         heading = 'More on the line: a command with the name in the middle'
         chosen = self.doc(b'notes 1.txt', b'to keep')
         out, err, status, request = self.run_recipe(heading, chosen + b'\0')
         self.assertEqual((out, err, status), (b'Backed up.\r\n', b'', 0))
-        with open(os.path.join(self.tmp, 'backup', 'notes 1.txt'), 'rb') as f:
+        with open(os.path.join(self.home, 'backup', 'notes 1.txt'), 'rb') as f:
             self.assertEqual(f.read(), b'to keep')
         self.assertEqual(request['lpstrTitle'], hexs(b'File to back up'))
         self.assertEqual(self.run_recipe(heading)[:3], (b'', b'', 1))
@@ -183,6 +206,10 @@ class Recipes(unittest.TestCase):
                 self.assertEqual(request['lpstrInitialDir'], hexs(self.profile + b'\\Documents\\'))
                 self.assertEqual(request['lpstrFilter'], hexs(b'*.*\0*.*\0\0'))
                 self.assertEqual((request['lpstrTitle'], request['Flags']), (hexs(title), '0x00000004'))
+
+
+class RecipesFromAnAwkwardFolder(Recipes):
+    folder = 'Tools (x86) & Co ^1'
 
 
 if __name__ == '__main__':
