@@ -67,6 +67,10 @@ target_link_options(binding_tests PRIVATE -static)
 
 add_executable(launch tests/tools/launch.c)
 target_link_options(launch PRIVATE -static)
+add_executable(floor tests/tools/floor.c tests/tools/floor.rc)
+add_dependencies(floor icon)
+target_link_libraries(floor PRIVATE comdlg32)
+target_link_options(floor PRIVATE -static)
 
 add_library(stubdlg SHARED tests/tools/stubdlg.c)
 # Kept out of the executable's folder: beside it, Wine could pick it up in
@@ -74,6 +78,7 @@ add_library(stubdlg SHARED tests/tools/stubdlg.c)
 set_target_properties(stubdlg PROPERTIES PREFIX "" OUTPUT_NAME comdlg32
     RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/stubdlg)
 target_link_options(stubdlg PRIVATE -static -Wl,--kill-at)
+target_link_libraries(stubdlg PRIVATE user32)
 
 # --- Tests under Wine ---------------------------------------------------------
 
@@ -84,6 +89,7 @@ set(WINE_ENV
     PYTHONPATH=${CMAKE_SOURCE_DIR}/tests/tools
     TAMBERLIN_EXE=$<TARGET_FILE:tamberlin>
     TAMBERLIN_LAUNCH=$<TARGET_FILE:launch>
+    TAMBERLIN_FLOOR=$<TARGET_FILE:floor>
     TAMBERLIN_STUB_DLL=$<TARGET_FILE:stubdlg>
     TAMBERLIN_SOURCE=${CMAKE_SOURCE_DIR})
 

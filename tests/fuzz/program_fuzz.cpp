@@ -324,7 +324,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         }
         Check(matched, "a line that is not the chosen names", out);
     }
-    Check(status != 0 || !Fake.Requests.empty() || command.empty() || command == "/?",
+    // Help may come from either line: the UTF-16 one is read when it holds
+    // an option for the line's code page.
+    std::string wideCommand = Fake.WideCommandLine ? FirstParam(FakeNarrow(65001, *Fake.WideCommandLine)) : command;
+    Check(status != 0 || !Fake.Requests.empty() || command.empty() || command == "/?" || wideCommand.empty() ||
+              wideCommand == "/?",
           "success without a dialog or help");
     if (status == 255) {
         Check(out.empty(), "a line after a bad call");

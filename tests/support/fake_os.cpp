@@ -193,7 +193,9 @@ std::u16string WidenOne(uint32_t codePage, const std::string& bytes, size_t& at)
     case 1252:
         return std::u16string(1, byte < 0xA0 ? High1252[byte - 0x80] : byte);
     case 932:
-        if (IsLead932(byte) && at < bytes.size()) {
+        // A lead byte takes the next byte only where that can be a second
+        // byte at all; a blank or a quote after it stays itself.
+        if (IsLead932(byte) && at < bytes.size() && (unsigned char)bytes[at] >= 0x40 && bytes[at] != 0x7F) {
             uint16_t pair = (uint16_t)(byte << 8 | (unsigned char)bytes[at++]);
             for (const auto& [c, code] : Table932) {
                 if (code == pair) {

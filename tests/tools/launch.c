@@ -1,6 +1,9 @@
 /* Test launcher: starts APP with an exact command line read from a file.
  *
- *   launch.exe APP CMDFILE [noout] [noerr]
+ *   launch.exe APP CMDFILE [noout] [noerr] [wide]
+ *
+ * wide: CMDFILE is UTF-8, and the child gets it as a UTF-16 line
+ * (CreateProcessW), so that it can hold what no ANSI code page does.
  *
  * `wine prog args` rebuilds the child's command line from argv (quoting,
  * escaping, locale-dependent high bytes), so tests that care about the raw
@@ -84,7 +87,7 @@ static void empty_command_line(HANDLE process)
 int main(int argc, char **argv)
 {
     if (argc < 3)
-        fail("usage: launch.exe APP CMDFILE [noout] [noerr]", NULL);
+        fail("usage: launch.exe APP CMDFILE [noout] [noerr] [wide]", NULL);
 
     STARTUPINFOA si;
     memset(&si, 0, sizeof si);
@@ -94,11 +97,14 @@ int main(int argc, char **argv)
     si.hStdOutput = inheritable(GetStdHandle(STD_OUTPUT_HANDLE));
     si.hStdError = inheritable(GetStdHandle(STD_ERROR_HANDLE));
 
+    int wide = 0;
     for (int i = 3; i < argc; i++) {
         if (strcmp(argv[i], "noout") == 0)
             si.hStdOutput = NULL;
         else if (strcmp(argv[i], "noerr") == 0)
             si.hStdError = NULL;
+        else if (strcmp(argv[i], "wide") == 0)
+            wide = 1;
         else
             fail("unknown option", argv[i]);
     }
@@ -106,8 +112,23 @@ int main(int argc, char **argv)
     char *cmdline = read_all(argv[2]);
     DWORD flags = cmdline[0] ? 0 : CREATE_SUSPENDED;
     PROCESS_INFORMATION pi;
-    if (!CreateProcessA(argv[1], cmdline, NULL, NULL, TRUE, flags, NULL, NULL,
-                        &si, &pi))
+    BOOL started;
+    if (wide) {
+        int n = MultiByteToWideChar(CP_UTF8, 0, cmdline, -1, NULL, 0);
+        WCHAR *line = calloc((size_t)n + 1, sizeof(WCHAR));
+        WCHAR app[MAX_PATH];
+        if (!line || !MultiByteToWideChar(CP_UTF8, 0, cmdline, -1, line, n) ||
+            !MultiByteToWideChar(CP_ACP, 0, argv[1], -1, app, MAX_PATH))
+            fail("cannot convert the command line", argv[2]);
+        /* The two records differ only in the types of their texts, and
+         * none of them is set here. */
+        started = CreateProcessW(app, line, NULL, NULL, TRUE, flags, NULL, NULL,
+                                 (STARTUPINFOW *)&si, &pi);
+    } else {
+        started = CreateProcessA(argv[1], cmdline, NULL, NULL, TRUE, flags, NULL,
+                                 NULL, &si, &pi);
+    }
+    if (!started)
         fail("cannot start", argv[1]);
     if (flags & CREATE_SUSPENDED) {
         empty_command_line(pi.hProcess);

@@ -4,19 +4,20 @@
  * WINEDLLOVERRIDES=comdlg32=n, it records what the program asked the
  * dialog for and answers from a file, so tests need no display.
  *
- * It answers both forms of the call. The wide form's texts are recorded
- * as the ANSI code page's bytes (CP_ACP), so one record serves both.
+ * The texts of the request are recorded as the ANSI code page's bytes
+ * (CP_ACP), which is what the tests compare them with.
  *
  * TAMBERLIN_STUB holds a path prefix P:
- *   P.request  written here: one key=value line per OPENFILENAMEA field,
+ *   P.request  written here: one key=value line per OPENFILENAMEW field;
  *              owner_is_console=1 when hwndOwner is this process's console
- *              window (0 otherwise), and form=A or form=W
- *   P.answer   raw bytes to leave in lpstrFile (the wide form converts them
- *              from the ANSI code page, NULs and all); missing means "cancel"
- *   P.wanswer  for the wide form, UTF-16LE units to leave instead
- *   P.error    optional decimal code for CommDlgExtendedError on cancel
+ *              window (0 otherwise); the texts once more as UTF-16LE
+ *              (wide_*); and committed, the bytes of private memory that
+ *              the process has committed while it shows the dialog
+ *   P.answer   bytes in the ANSI code page to leave in lpstrFile, converted
+ *              NULs and all; missing means "cancel"
+ *   P.wanswer  UTF-16LE units to leave instead
  * An answer longer than nMaxFile characters fails as Windows' dialog does:
- * FALSE, FNERR_BUFFERTOOSMALL, and the size needed in the buffer's start.
+ * FALSE, and the size needed in the buffer's start.
  */
 /* We are the library here, so the prototypes must not say dllimport. */
 #define WINCOMMDLGAPI __declspec(dllexport)
@@ -27,8 +28,6 @@
 #include <string.h>
 
 #define FILTER_CAP 65536
-
-static DWORD last_error;
 
 typedef struct {
     char *p;
@@ -137,9 +136,24 @@ static long read_file(const char *path, char *dst, DWORD cap)
     return (long)got;
 }
 
-static void record(const OPENFILENAMEA *o, const char *path, char form)
+/* Private memory committed by this process: what it is charged for,
+ * whether or not it has touched it. */
+static unsigned long committed(void)
 {
-    Text t = { 0 };
+    MEMORY_BASIC_INFORMATION m;
+    unsigned long total = 0;
+    for (const char *at = NULL; VirtualQuery(at, &m, sizeof m) == sizeof m;
+         at = (const char *)m.BaseAddress + m.RegionSize) {
+        if (m.State == MEM_COMMIT && m.Type == MEM_PRIVATE)
+            total += (unsigned long)m.RegionSize;
+        if ((const char *)m.BaseAddress + m.RegionSize < at)
+            break;
+    }
+    return total;
+}
+
+static void record(Text *t, const OPENFILENAMEA *o, const char *path)
+{
     /* The program under test allocates twice nMaxFile so that an overlong
      * answer cannot run off its buffer; everything we inspect stays inside. */
     size_t room = o->lpstrFile ? 2 * (size_t)o->nMaxFile : 0;
@@ -150,80 +164,47 @@ static void record(const OPENFILENAMEA *o, const char *path, char form)
     for (size_t i = flen + 1; zero_after && i < room; i++)
         zero_after = o->lpstrFile[i] == 0;
 
-    put_dec(&t, "lStructSize", o->lStructSize);
-    put_ptr(&t, "hwndOwner", o->hwndOwner);
-    put_dec(&t, "owner_is_console", o->hwndOwner && o->hwndOwner == GetConsoleWindow());
+    put_dec(t, "lStructSize", o->lStructSize);
+    put_ptr(t, "hwndOwner", o->hwndOwner);
+    /* IsWindow also makes this library load USER32 as the real one does,
+     * so that what a process commits is measured with it. */
+    put_dec(t, "owner_is_console", IsWindow(o->hwndOwner) && o->hwndOwner == GetConsoleWindow());
     if (o->hInstance)
-        put_hex(&t, "hInstance", (unsigned long)(UINT_PTR)o->hInstance);
+        put_hex(t, "hInstance", (unsigned long)(UINT_PTR)o->hInstance);
     else
-        put_ptr(&t, "hInstance", NULL);
-    put_filter(&t, "lpstrFilter", o->lpstrFilter);
-    put_ptr(&t, "lpstrCustomFilter", o->lpstrCustomFilter);
-    put_dec(&t, "nMaxCustFilter", o->nMaxCustFilter);
-    put_dec(&t, "nFilterIndex", o->nFilterIndex);
-    put_dec(&t, "nMaxFile", o->nMaxFile);
-    put_ptr(&t, "lpstrFileTitle", o->lpstrFileTitle);
-    put_dec(&t, "nMaxFileTitle", o->nMaxFileTitle);
-    put_str(&t, "lpstrInitialDir", o->lpstrInitialDir);
-    put_str(&t, "lpstrTitle", o->lpstrTitle);
-    put_hex(&t, "Flags", o->Flags);
-    put_dec(&t, "nFileOffset", o->nFileOffset);
-    put_dec(&t, "nFileExtension", o->nFileExtension);
-    put_ptr(&t, "lpstrDefExt", o->lpstrDefExt);
-    put_ptr(&t, "lCustData", (const void *)o->lCustData);
-    put_ptr(&t, "lpfnHook", (const void *)o->lpfnHook);
-    put_ptr(&t, "lpTemplateName", o->lpTemplateName);
+        put_ptr(t, "hInstance", NULL);
+    put_filter(t, "lpstrFilter", o->lpstrFilter);
+    put_ptr(t, "lpstrCustomFilter", o->lpstrCustomFilter);
+    put_dec(t, "nMaxCustFilter", o->nMaxCustFilter);
+    put_dec(t, "nFilterIndex", o->nFilterIndex);
+    put_dec(t, "nMaxFile", o->nMaxFile);
+    put_ptr(t, "lpstrFileTitle", o->lpstrFileTitle);
+    put_dec(t, "nMaxFileTitle", o->nMaxFileTitle);
+    put_str(t, "lpstrInitialDir", o->lpstrInitialDir);
+    put_str(t, "lpstrTitle", o->lpstrTitle);
+    put_hex(t, "Flags", o->Flags);
+    put_dec(t, "nFileOffset", o->nFileOffset);
+    put_dec(t, "nFileExtension", o->nFileExtension);
+    put_ptr(t, "lpstrDefExt", o->lpstrDefExt);
+    put_ptr(t, "lCustData", (const void *)o->lCustData);
+    put_ptr(t, "lpfnHook", (const void *)o->lpfnHook);
+    put_ptr(t, "lpTemplateName", o->lpTemplateName);
     if (o->lpstrFile)
-        put_bytes(&t, "file", (const unsigned char *)o->lpstrFile, flen);
+        put_bytes(t, "file", (const unsigned char *)o->lpstrFile, flen);
     else
-        put_ptr(&t, "file", NULL);
-    put_dec(&t, "file_zero_after", (unsigned long)zero_after);
-    put(&t, form == 'W' ? "form=W\n" : "form=A\n", 7);
+        put_ptr(t, "file", NULL);
+    put_dec(t, "file_zero_after", (unsigned long)zero_after);
 
-    write_file(path, t.p, t.len);
-    free(t.p);
+    put_dec(t, "committed", committed());
+    write_file(path, t->p, t->len);
 }
 
 /* The path prefix from TAMBERLIN_STUB into `path`; its length, or 0 when
- * there is none. Clears the last error, as the real calls do. */
+ * there is none. */
 static DWORD stub_prefix(char *path)
 {
     DWORD n = GetEnvironmentVariableA("TAMBERLIN_STUB", path, MAX_PATH - 16);
-    last_error = 0;
     return n < MAX_PATH - 16 ? n : 0;
-}
-
-/* The error code a test asked for, if any, for CommDlgExtendedError. */
-static void read_error(char *path, DWORD n)
-{
-    strcpy(path + n, ".error");
-    char code[16] = { 0 };
-    if (read_file(path, code, sizeof code - 1) > 0)
-        last_error = strtoul(code, NULL, 10);
-}
-
-WINCOMMDLGAPI BOOL WINAPI GetOpenFileNameA(LPOPENFILENAMEA o)
-{
-    char path[MAX_PATH];
-    DWORD n = stub_prefix(path);
-    if (!o || n == 0)
-        return FALSE;
-
-    strcpy(path + n, ".request");
-    record(o, path, 'A');
-
-    read_error(path, n);
-
-    strcpy(path + n, ".answer");
-    DWORD room = o->lpstrFile ? 2 * o->nMaxFile : 0;
-    /* Read straight into the caller's buffer: bytes past the answer must
-     * keep whatever the caller put there, as with the real dialog. */
-    long got = o->lpstrFile ? read_file(path, o->lpstrFile, room)
-                            : (GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES ? -1 : 0);
-    if (got < 0)
-        return FALSE;
-    last_error = 0;
-    return TRUE;
 }
 
 /* A wide text as the ANSI code page's bytes, in memory that is never
@@ -255,8 +236,8 @@ WINCOMMDLGAPI BOOL WINAPI GetOpenFileNameW(LPOPENFILENAMEW o)
     if (!o || n == 0)
         return FALSE;
 
-    /* The same record as the ANSI form, from converted texts. The file
-     * buffer is recorded up to twice nMaxFile bytes, as there. */
+    /* The record of converted texts; the file buffer is recorded up to
+     * twice nMaxFile bytes, which a double-byte code page may need. */
     OPENFILENAMEA a;
     memcpy(&a, o, sizeof a);
     a.lpstrFilter = o->lpstrFilter ? narrow(o->lpstrFilter, wide_list_units(o->lpstrFilter)) : NULL;
@@ -273,10 +254,17 @@ WINCOMMDLGAPI BOOL WINAPI GetOpenFileNameW(LPOPENFILENAMEW o)
         WideCharToMultiByte(CP_ACP, 0, o->lpstrFile, (int)o->nMaxFile, file, 2 * (int)o->nMaxFile, NULL, NULL);
         a.lpstrFile = file;
     }
+    Text t = { 0 };
+    put_bytes(&t, "wide_lpstrFilter", (const unsigned char *)o->lpstrFilter,
+              o->lpstrFilter ? 2 * (size_t)wide_list_units(o->lpstrFilter) : 0);
+    put_bytes(&t, "wide_lpstrInitialDir", (const unsigned char *)o->lpstrInitialDir,
+              o->lpstrInitialDir ? 2 * (size_t)lstrlenW(o->lpstrInitialDir) : 0);
+    put_bytes(&t, "wide_lpstrTitle", (const unsigned char *)o->lpstrTitle,
+              o->lpstrTitle ? 2 * (size_t)lstrlenW(o->lpstrTitle) : 0);
+    put_bytes(&t, "wide_file", (const unsigned char *)o->lpstrFile,
+              o->lpstrFile ? 2 * (size_t)lstrlenW(o->lpstrFile) : 0);
     strcpy(path + n, ".request");
-    record(&a, path, 'W');
-
-    read_error(path, n);
+    record(&t, &a, path);
 
     DWORD room = o->nMaxFile;
     WCHAR *units = calloc((size_t)room + 0x10000, sizeof(WCHAR));
@@ -299,18 +287,9 @@ WINCOMMDLGAPI BOOL WINAPI GetOpenFileNameW(LPOPENFILENAMEW o)
         return FALSE;
     if ((DWORD)got > room) {
         o->lpstrFile[0] = (WCHAR)(got > 0xFFFF ? 0xFFFF : got);
-        last_error = FNERR_BUFFERTOOSMALL;
         return FALSE;
     }
     /* Only the answer is written: behind it, the caller's bytes stay. */
     memcpy(o->lpstrFile, units, (size_t)got * sizeof(WCHAR));
-    last_error = 0;
     return TRUE;
-}
-
-/* The real library exports this too; a program that imports it would not
- * load against a stub without it. */
-WINCOMMDLGAPI DWORD WINAPI CommDlgExtendedError(void)
-{
-    return last_error;
 }

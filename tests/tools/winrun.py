@@ -84,11 +84,13 @@ def _collect(proc):
     return tuple(b''.join(chunks[fd]) for fd in fds)
 
 
-def run(cmdline: bytes, exe: str = None, stub: tuple = None,
+def run(cmdline, exe: str = None, stub: tuple = None,
         env: dict = None, options=(), cwd: str = None, terminal: bool = False,
         to_files: bool = False) -> Result:
-    """stub: (answer,) or (answer, error_code); answer None means cancel,
-    bytes are the ANSI answer, a str the wide one.
+    """cmdline: bytes for the ANSI command line as it is, a str for a
+    UTF-16 one.
+    stub: (answer,); answer None means cancel, bytes are the ANSI
+    answer, a str the wide one.
     env entries override the inherited environment; None removes one.
     terminal: run on a pseudo-terminal (through `script`), so that both
     streams are consoles; `out` is then everything the terminal received
@@ -104,7 +106,9 @@ def run(cmdline: bytes, exe: str = None, stub: tuple = None,
     with tempfile.TemporaryDirectory(prefix='tamberlin-') as tmp:
         cmdfile = os.path.join(tmp, 'cmdline')
         with open(cmdfile, 'wb') as f:
-            f.write(cmdline)
+            f.write(cmdline.encode() if isinstance(cmdline, str) else cmdline)
+        if isinstance(cmdline, str):
+            options = [*options, 'wide']
         prefix = os.path.join(tmp, 'dlg')
         if stub is not None:
             # A private copy: the override only finds comdlg32.dll beside
@@ -121,9 +125,6 @@ def run(cmdline: bytes, exe: str = None, stub: tuple = None,
             elif stub[0] is not None:
                 with open(prefix + '.answer', 'wb') as f:
                     f.write(stub[0])
-            if len(stub) > 1 and stub[1] is not None:
-                with open(prefix + '.error', 'w') as f:
-                    f.write(str(stub[1]))
         argv = ['wine', os.environ['TAMBERLIN_LAUNCH'], winpath(exe),
                 winpath(cmdfile), *options]
         if terminal:

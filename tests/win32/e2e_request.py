@@ -1,8 +1,11 @@
 """The dialog request as the real executable hands it to comdlg32.dll: every
-field of the OPENFILENAMEA record, recorded by the stand-in dialog library.
+field of the OPENFILENAMEW record, recorded by the stand-in dialog library.
 The host tests check the request the program builds; this checks the
 record that the binding makes of it, and that an answer comes back."""
 import os
+import shlex
+import shutil
+import subprocess
 import tempfile
 import unittest
 
@@ -91,6 +94,84 @@ class WideNames(unittest.TestCase):
             with self.subTest(label):
                 r = winrun.run(b'tamberlin x *.* /multiselect', stub=(answer,))
                 self.assertEqual((r.out, r.err, r.status), (b'', message, 1))
+
+
+def japanese(tmp: str) -> dict:
+    """The environment in which Wine takes 932 for the ANSI code page. Wine
+    wants the Unix locale to exist; a copy of C.UTF-8 under the name will do."""
+    shutil.copytree('/usr/lib/locale/C.utf8', os.path.join(tmp, 'ja_JP.UTF-8'))
+    return {'LANG': 'ja_JP.UTF-8', 'LC_ALL': 'ja_JP.UTF-8', 'LOCPATH': tmp}
+
+
+class CodePages(unittest.TestCase):
+    """Code pages other than 1252: double-byte ones, where a backslash byte
+    can be half of a character, and the lines in UTF-8 or the console's."""
+
+    def test_a_backslash_byte_inside_a_character_is_no_separator(self):
+        # In 932, "表" is 95 5C: the old byte-wise decisions took its second
+        # byte for a separator.
+        folder = b'C:\\w\\\x88\xea\x97\x97\x95\x5c'
+        with tempfile.TemporaryDirectory() as tmp:
+            env = japanese(tmp)
+            for label, answer, out in [
+                ('single', 'C:\\w\\\u4e00\u89a7\u8868\\a.txt\0', b'set f="' + folder + b'\\a.txt"\r\n'),
+                ('multiple', 'C:\\w\\\u4e00\u89a7\u8868\0a.txt\0b.txt\0\0',
+                 b'set f="' + folder + b'\\a.txt" "' + folder + b'\\b.txt"\r\n'),
+            ]:
+                with self.subTest(label):
+                    r = winrun.run(b'tamberlin "set f=" *.* /multiselect', stub=(answer,), env=env)
+                    self.assertEqual((r.out, r.err, r.status), (out, b'', 0))
+            # From the ANSI command line: the folder splits after the
+            # character, and a name ending in the same byte is a name.
+            q = winrun.run(b'tamberlin x C:\\\x95\x5c\\*.* T \x95\x5c.txt', stub=(None,), env=env).request
+            self.assertEqual((q['wide_lpstrInitialDir'], q['wide_file']),
+                             ('C:\\\u8868\\'.encode('utf-16-le').hex(), '\u8868.txt'.encode('utf-16-le').hex()))
+
+    def test_the_line_in_utf8_or_the_code_page_of_the_console(self):
+        answer = ('C:\\d\\caf\u00e9.txt\0',)
+        # Without a console, /consolecp falls back on the ANSI code page.
+        for option, out in [('/utf8', b'\xc3\xa9'), ('/consolecp', b'\xe9'), ('/ConsoleCP', b'\xe9')]:
+            with self.subTest(option):
+                r = winrun.run(b'tamberlin "set f=" *.* ' + option.encode(), stub=answer)
+                self.assertEqual((r.out, r.status), (b'set f="C:\\d\\caf' + out + b'.txt"\r\n', 0))
+        # With either option the UTF-16 command line is read: every
+        # parameter reaches the dialog exactly, the command string the line.
+        r = winrun.run('tamberlin "set \u0141=" "C:\\\u03a9\\*.\u4e2d" "\u03a9 \u8868" \u0141.txt /utf8', stub=answer)
+        self.assertEqual((r.out, r.status), (b'set \xc5\x81="C:\\d\\caf\xc3\xa9.txt"\r\n', 0))
+        wide = {'wide_lpstrInitialDir': 'C:\\\u03a9\\', 'wide_lpstrTitle': '\u03a9 \u8868', 'wide_file': '\u0141.txt',
+                'wide_lpstrFilter': '*.\u4e2d\0*.\u4e2d\0\0'}
+        for key, text in wide.items():
+            self.assertEqual(r.request[key], text.encode('utf-16-le').hex(), key)
+
+    def test_the_console_code_page_that_chcp_set(self):
+        # On a terminal Wine's cmd has a console whose code page chcp sets.
+        # Wine's own for /f decodes as 1252 whatever chcp says, unlike
+        # Windows', so the bytes are read from a file.
+        for page, out in [('850', b'\x82'), ('65001', b'\xc3\xa9'), ('1252', b'\xe9')]:
+            with self.subTest(page), tempfile.TemporaryDirectory() as tmp:
+                shutil.copy(os.environ['TAMBERLIN_EXE'], tmp)
+                shutil.copy(os.environ['TAMBERLIN_STUB_DLL'], os.path.join(tmp, 'comdlg32.dll'))
+                with open(os.path.join(tmp, 'dlg.wanswer'), 'wb') as f:
+                    f.write('C:\\d\\caf\u00e9.txt\0'.encode('utf-16-le'))
+                with open(os.path.join(tmp, 't.bat'), 'wb') as f:
+                    f.write(b'@chcp ' + page.encode() + b' >nul\r\n'
+                            b'@"%~dp0tamberlin.exe" "set f=" *.* /consolecp > "%~dp0out.txt"\r\n')
+                env = dict(os.environ, WINEDEBUG='-all', WINEDLLOVERRIDES='comdlg32=n',
+                           TAMBERLIN_STUB=winrun.winpath(os.path.join(tmp, 'dlg')))
+                argv = shlex.join(['wine', 'cmd', '/c', winrun.winpath(os.path.join(tmp, 't.bat'))])
+                subprocess.run(['script', '-qec', argv, '/dev/null'], env=env, stdin=subprocess.DEVNULL,
+                               capture_output=True, timeout=winrun.TIMEOUT)
+                with open(os.path.join(tmp, 'out.txt'), 'rb') as f:
+                    self.assertEqual(f.read(), b'set f="C:\\d\\caf' + out + b'.txt"\r\n')
+
+
+class Memory(unittest.TestCase):
+    def test_a_one_file_run_commits_about_what_the_dialog_alone_needs(self):
+        # Measured while the dialog shows, against a program that does
+        # nothing but show it with the same buffer and manifest.
+        floor = int(winrun.run(b'floor', exe=os.environ['TAMBERLIN_FLOOR'], stub=(None,)).request['committed'])
+        ours = int(winrun.run(b'tamberlin x *.*', stub=(None,)).request['committed'])
+        self.assertLess(ours - floor, 1 << 20, (ours, floor))
 
 
 if __name__ == '__main__':
