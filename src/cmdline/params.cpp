@@ -11,9 +11,9 @@ const char16_t* CommandLine(const ParamReader& reader, Arena& arena)
         const char16_t* line = OsWideCommandLine();
         return line ? line : u"";
     }
-    // In the ANSI code page every byte of the line is one character of it,
-    // so splitting the widened line is splitting the bytes, without ever
-    // looking at half of a double-byte character.
+    // A blank or a double quote is never half of a double-byte character,
+    // so the widened line splits where its bytes did, and no parameter is
+    // cut inside a character.
     const char* bytes = OsCommandLine();
     ptrdiff_t length;
     return Widen(OsAnsiCodePage(), bytes ? bytes : "", Length(bytes), arena, &length);

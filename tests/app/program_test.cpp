@@ -340,9 +340,9 @@ TEST(Program, CommitsMemoryAsTheSelectionNeedsIt)
     EXPECT_LT(Fake.Committed, 256 << 10);
 
     // Every name of a full selection needs an alias: what each takes is
-    // given back, so memory follows the line (45 KB here), not the names
-    // times the folder (some 20 MB).
-    std::u16string folder = u"C:\\" + std::u16string(200, u'\u0141');
+    // given back, so memory follows the line (some 50 KB here), not the
+    // names times the folder (some 10 MB).
+    std::u16string folder = u"C:\\" + std::u16string(2000, u'\u0141');
     std::u16string answer = folder + u'\0';
     Aliases aliases = {{folder, u"C:\\L~1"}};
     for (int i = 0; answer.size() < 20400; i++) {
