@@ -344,18 +344,19 @@ TEST(Program, CommitsMemoryAsTheSelectionNeedsIt)
     // names times the folder (some 10 MB).
     std::u16string folder = u"C:\\" + std::u16string(2000, u'\u0141');
     std::u16string answer = folder + u'\0';
-    Aliases aliases = {{folder, u"C:\\L~1"}};
     for (int i = 0; answer.size() < 20400; i++) {
-        std::u16string name = u"\u4E2D" + FakeWiden(1252, std::to_string(10000 + i));
-        answer += name + u'\0';
-        aliases.push_back({folder + u"\\" + name, u"C:\\L~1\\" + FakeWiden(1252, std::to_string(i)) + u"~1"});
+        answer += u"\u4E2D" + FakeWiden(1252, std::to_string(10000 + i)) + u'\0';
     }
     answer += u'\0';
     Outcome all = RunProgramWith("t x *.* /multiselect", Cancel, [&] {
         Fake.WideAnswer = answer;
-        Fake.ShortPaths = aliases;
+        // The folder's alias, and each name's: "N" and its number.
+        Fake.ShortPathRule = [&](const std::u16string& path) {
+            return path == folder ? u"C:\\L~1" : u"C:\\L~1\\N" + path.substr(folder.size() + 2) + u"~1";
+        };
     });
     EXPECT_EQ(all.status, 0);
+    EXPECT_EQ(all.out.substr(0, 20), "x \"C:\\L~1\\N10000~1\" ");
     EXPECT_LT(Fake.Committed, (ptrdiff_t)all.out.size() + (2 << 20));
 
     // The fullest selection: half the buffer a folder of characters that
