@@ -6,34 +6,31 @@
 // carry: decoded in UTF-16, then each converted once into the line's code
 // page.
 
-// The dialog's choice as full names: each is Folder, one separator unless
-// the folder ends in a backslash already, and one of Names. A single name
-// is split at its last separator, so that both cases are one.
-struct Selection {
-    const char16_t* Folder;
+// Full names: each is Folder, one separator when AddSeparator (the folder
+// does not end in a backslash already), and one of Names. Count is 0 and
+// Message set when there is nothing that can be written, and why.
+template <typename Unit>
+struct FullNames {
+    const Unit* Folder;
     ptrdiff_t FolderLength;
     bool AddSeparator;
-    const char16_t** Names;
+    const Unit** Names;
     ptrdiff_t* NameLengths;
-    ptrdiff_t Count;  // 0 with Message set: no choice that can be read
+    ptrdiff_t Count;
     const char16_t* Message;
 };
+
+// The dialog's choice, in UTF-16. A single name is split at its last
+// separator, so that one or several are one case.
+using Selection = FullNames<char16_t>;
+
+// The same full names as bytes of the line's code page.
+using LineNames = FullNames<char>;
 
 // Decodes the `chars` units that the dialog left in `buffer`, never reading
 // past them. `multiple`: the request allowed several names. A list that
 // does not end within the buffer was cut, and is no choice.
 Selection DecodeSelection(const char16_t* buffer, ptrdiff_t chars, bool multiple, Arena& arena);
-
-// The same full names as bytes of the line's code page.
-struct LineNames {
-    const char* Folder;
-    ptrdiff_t FolderLength;
-    bool AddSeparator;
-    const char** Names;
-    ptrdiff_t* NameLengths;
-    ptrdiff_t Count;
-    const char16_t* Message;  // set when the choice cannot be written
-};
 
 // Converts every full name into `codePage`: exactly where the code page
 // holds it; else with the 8.3 alias of just the components that need one
