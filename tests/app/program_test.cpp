@@ -1,6 +1,7 @@
 // The whole program, from a raw command line to the exact bytes on both
 // streams, the status and the dialog request, run against the fake Windows.
 #include <gtest/gtest.h>
+#include <algorithm>
 #include <functional>
 #include <optional>
 #include <string>
@@ -155,13 +156,23 @@ const OutcomeCase OutcomeCases[] = {
 
 TEST(Program, WritesTheLineOrTheMessageAndEndsWithItsStatus)
 {
-    for (const OutcomeCase& c : OutcomeCases) {
-        SCOPED_TRACE(c.label);
-        Outcome run = RunProgramWith(c.cmdline, c.answer);
-        EXPECT_EQ(run.out, c.out);
-        EXPECT_EQ(run.err, c.err);
-        EXPECT_EQ(run.status, c.status);
-        EXPECT_EQ(run.request.has_value(), c.status != 255) << "a refused call shows no dialog";
+    // The answers are in code page 1252; where they and the command line
+    // are ASCII, every ANSI code page must give the very same bytes.
+    auto ascii = [](const std::string& text) {
+        return std::all_of(text.begin(), text.end(), [](char c) { return (unsigned char)c < 0x80; });
+    };
+    for (uint32_t ansi : {1252u, 932u, 65001u}) {
+        for (const OutcomeCase& c : OutcomeCases) {
+            if (ansi != 1252 && !(ascii(c.cmdline) && ascii(c.answer.value_or("")))) {
+                continue;
+            }
+            SCOPED_TRACE(testing::Message() << c.label << " under " << ansi);
+            Outcome run = RunProgramWith(c.cmdline, c.answer, [&] { Fake.AnsiCodePage = ansi; });
+            EXPECT_EQ(run.out, c.out);
+            EXPECT_EQ(run.err, c.err);
+            EXPECT_EQ(run.status, c.status);
+            EXPECT_EQ(run.request.has_value(), c.status != 255) << "a refused call shows no dialog";
+        }
     }
 }
 
