@@ -6,12 +6,14 @@
 
 namespace {
 
+// Each field no wider than its bits need: the table is in every copy of
+// the program.
 struct Option {
     const char* Name;  // lowercase: matched against a lowercased parameter
     uint32_t SetDialog;
-    uint32_t ClearDialog;
-    uint32_t SetOutput;
-    uint32_t ClearOutput;
+    uint16_t ClearDialog;
+    uint8_t SetOutput;
+    uint8_t ClearOutput;
 };
 
 const Option Options[] = {

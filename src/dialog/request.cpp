@@ -3,16 +3,16 @@
 
 namespace {
 
-// What the refusal of a name says: which code page could not hold it.
-const char* RefusalFor(uint32_t outputFlags)
+// Which code page could not hold a name, for the refusal.
+const char* LineCodePageName(uint32_t outputFlags)
 {
     if (outputFlags & Utf8Line) {
-        return "Name not in UTF-8 and without a short name: ";
+        return "UTF-8";
     }
     if (outputFlags & ConsoleLine) {
-        return "Name not in the console's code page and without a short name: ";
+        return "the console's code page";
     }
-    return "Name not in the ANSI code page and without a short name: ";
+    return "the ANSI code page";
 }
 
 }  // namespace
@@ -72,7 +72,7 @@ LineNames ShowDialog(DialogSettings& settings, Arena& arena)
         return LineNames{};
     }
     Selection selection = DecodeSelection(request.File, SelectionChars, settings.DialogFlags & OfnAllowMultiSelect, arena);
-    LineNames names = NamesForLine(selection, settings.CodePage, RefusalFor(settings.OutputFlags), arena);
+    LineNames names = NamesForLine(selection, settings.CodePage, LineCodePageName(settings.OutputFlags), arena);
     if (!names.Message) {
         settings.ExitCode = StatusChosen;
     }
