@@ -10,7 +10,8 @@
  * TAMBERLIN_STUB holds a path prefix P:
  *   P.request  written here: one key=value line per OPENFILENAMEA field,
  *              owner_is_console=1 when hwndOwner is this process's console
- *              window (0 otherwise), and form=A or form=W
+ *              window (0 otherwise), form=A or form=W, and call=open or
+ *              call=save (GetSaveFileNameW answers as the wide open does)
  *   P.answer   raw bytes to leave in lpstrFile (the wide form converts them
  *              from the ANSI code page, NULs and all); missing means "cancel"
  *   P.wanswer  for the wide form, UTF-16LE units to leave instead
@@ -29,6 +30,7 @@
 #define FILTER_CAP 65536
 
 static DWORD last_error;
+static int saving;
 
 typedef struct {
     char *p;
@@ -169,7 +171,7 @@ static void record(const OPENFILENAMEA *o, const char *path, char form)
     put_hex(&t, "Flags", o->Flags);
     put_dec(&t, "nFileOffset", o->nFileOffset);
     put_dec(&t, "nFileExtension", o->nFileExtension);
-    put_ptr(&t, "lpstrDefExt", o->lpstrDefExt);
+    put_str(&t, "lpstrDefExt", o->lpstrDefExt);
     put_ptr(&t, "lCustData", (const void *)o->lCustData);
     put_ptr(&t, "lpfnHook", (const void *)o->lpfnHook);
     put_ptr(&t, "lpTemplateName", o->lpTemplateName);
@@ -179,6 +181,7 @@ static void record(const OPENFILENAMEA *o, const char *path, char form)
         put_ptr(&t, "file", NULL);
     put_dec(&t, "file_zero_after", (unsigned long)zero_after);
     put(&t, form == 'W' ? "form=W\n" : "form=A\n", 7);
+    put(&t, saving ? "call=save\n" : "call=open\n", 10);
 
     write_file(path, t.p, t.len);
     free(t.p);
@@ -264,7 +267,7 @@ WINCOMMDLGAPI BOOL WINAPI GetOpenFileNameW(LPOPENFILENAMEW o)
     a.lpstrFileTitle = (LPSTR)o->lpstrFileTitle;
     a.lpstrInitialDir = narrow(o->lpstrInitialDir, -1);
     a.lpstrTitle = narrow(o->lpstrTitle, -1);
-    a.lpstrDefExt = (LPCSTR)o->lpstrDefExt;
+    a.lpstrDefExt = narrow(o->lpstrDefExt, -1);
     a.lpTemplateName = (LPCSTR)o->lpTemplateName;
     if (o->lpstrFile) {
         char *file = calloc(2 * (size_t)o->nMaxFile + 2, 1);
@@ -306,6 +309,12 @@ WINCOMMDLGAPI BOOL WINAPI GetOpenFileNameW(LPOPENFILENAMEW o)
     memcpy(o->lpstrFile, units, (size_t)got * sizeof(WCHAR));
     last_error = 0;
     return TRUE;
+}
+
+WINCOMMDLGAPI BOOL WINAPI GetSaveFileNameW(LPOPENFILENAMEW o)
+{
+    saving = 1;
+    return GetOpenFileNameW(o);
 }
 
 /* The real library exports this too; a program that imports it would not
