@@ -2,6 +2,7 @@
 #include <stdint.h>
 
 // OFN_* bits that the options can put into DialogFlags.
+constexpr uint32_t OfnOverwritePrompt = 0x2;  // also what makes it the save dialog
 constexpr uint32_t OfnHideReadOnly = 0x4;
 constexpr uint32_t OfnAllowMultiSelect = 0x200;
 constexpr uint32_t OfnFileMustExist = 0x1000;
@@ -14,6 +15,13 @@ constexpr uint32_t NoLineEnd = 2;
 // ANSI code page, as the line has always been.
 constexpr uint32_t Utf8Line = 4;
 constexpr uint32_t ConsoleLine = 8;
+// The folder picker instead of a file dialog: the line names the folder.
+constexpr uint32_t PickFolder = 16;
+
+// FOS_* bits of the folder picker: the file dialog's defaults (no change of
+// the current folder, path and name must exist), folders only, and only
+// those with a path, since the line must name one.
+constexpr uint32_t FolderOptions = 0x8 | 0x20 | 0x40 | 0x800 | 0x1000;
 
 // Exit statuses.
 constexpr int32_t StatusChosen = 0;

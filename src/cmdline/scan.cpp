@@ -6,12 +6,14 @@
 
 namespace {
 
+// Each field no wider than its bits need: the table is in every copy of
+// the program.
 struct Option {
     const char* Name;  // lowercase: matched against a lowercased parameter
     uint32_t SetDialog;
-    uint32_t ClearDialog;
-    uint32_t SetOutput;
-    uint32_t ClearOutput;
+    uint16_t ClearDialog;
+    uint8_t SetOutput;
+    uint8_t ClearOutput;
 };
 
 const Option Options[] = {
@@ -23,7 +25,15 @@ const Option Options[] = {
     {"/maynotexist", 0, OfnFileMustExist, 0, 0},
     {"/utf8", 0, 0, Utf8Line, ConsoleLine},
     {"/consolecp", 0, 0, ConsoleLine, Utf8Line},
+    // The save dialog takes a name that does not exist yet, and asks before
+    // one that does is chosen.
+    {"/save", OfnOverwritePrompt, OfnFileMustExist, 0, 0},
+    {"/folder", 0, 0, PickFolder, 0},
 };
+
+// Each of these asks for a dialog of its own; the two others cannot take
+// several names.
+const char OneDialog[] = "Only one of /multiselect, /save, /folder";
 
 // The option that `param` names in any letter case, or null.
 const Option* FindOption(const char16_t* param, Arena arena)
@@ -71,12 +81,16 @@ const char16_t* Scan(DialogSettings& settings, ParamReader& reader, Arena& arena
 
     // The second parameter is always the path, even when it starts with a
     // slash.
-    const char16_t* resolved = ResolveFullPath(NextParam(reader, arena), arena);
+    const char16_t* path = NextParam(reader, arena);
+    const char16_t* resolved = ResolveFullPath(path, arena);
     if (IsEmpty(resolved)) {
         resolved = u"*.*";
     }
     settings.Patterns = NamePart(resolved, arena);
     settings.InitialDir = DirPart(resolved, arena);
+    if (!IsValidPatternList(settings.Patterns)) {
+        return Concat(arena, "Invalid parameter: ", path);
+    }
     settings.DialogFlags = OfnHideReadOnly | OfnFileMustExist;
     settings.OutputFlags = QuoteNames;
 
@@ -97,6 +111,12 @@ const char16_t* Scan(DialogSettings& settings, ParamReader& reader, Arena& arena
         } else {
             return Concat(arena, "Invalid parameter: ", param);
         }
+    }
+    // One bit for each, and none of them shared.
+    uint32_t kinds = (settings.DialogFlags & (OfnAllowMultiSelect | OfnOverwritePrompt)) |
+                     (settings.OutputFlags & PickFolder);
+    if (kinds & (kinds - 1)) {
+        return Concat(arena, OneDialog, nullptr);
     }
     return nullptr;
 }

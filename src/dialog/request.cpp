@@ -3,17 +3,19 @@
 
 namespace {
 
-// What the refusal of a name says: which code page could not hold it.
-const char* RefusalFor(uint32_t outputFlags)
+// Which code page could not hold a name, for the refusal.
+const char* LineCodePageName(uint32_t outputFlags)
 {
     if (outputFlags & Utf8Line) {
-        return "Name not in UTF-8 and without a short name: ";
+        return "UTF-8";
     }
     if (outputFlags & ConsoleLine) {
-        return "Name not in the console's code page and without a short name: ";
+        return "the console's code page";
     }
-    return "Name not in the ANSI code page and without a short name: ";
+    return "the ANSI code page";
 }
+
+const char NoFolderPicker[] = "No folder picker on this system";
 
 }  // namespace
 
@@ -21,12 +23,35 @@ char16_t* BuildFilter(const char16_t* patterns, Arena& arena)
 {
     ptrdiff_t length = Length(patterns);
     char16_t* filter = New<char16_t>(arena, 2 * length + 3);
-    // Zeroed, so the NULs after each copy are already there.
+    // Zeroed, so the NULs after each text are already there. The patterns
+    // go in twice, as the second text of the one filter; named filters end
+    // before that copy, with the empty text that starts it.
+    bool named = false;
     for (ptrdiff_t i = 0; i < length; i++) {
-        filter[i] = patterns[i];
-        filter[length + 1 + i] = patterns[i];
+        char16_t c = patterns[i];
+        named |= c == u'|';
+        filter[i] = c == u'|' ? 0 : c;
+        filter[length + 1 + i] = c;
+    }
+    if (named) {
+        filter[length + 1] = 0;
     }
     return filter;
+}
+
+const char16_t* DefaultExtension(const char16_t* filter, Arena& arena)
+{
+    const char16_t* pattern = filter + Length(filter) + 1;
+    if (pattern[0] != u'*' || pattern[1] != u'.') {
+        return nullptr;
+    }
+    ptrdiff_t length = 0;
+    for (char16_t c; (c = pattern[2 + length]) && c != u';'; length++) {
+        if (c == u'*' || c == u'?' || c == u'.') {
+            return nullptr;
+        }
+    }
+    return length ? CopyText(arena, pattern + 2, length) : nullptr;
 }
 
 char16_t* BuildSelectionBuffer(const char16_t* initialName, Arena& arena)
@@ -47,7 +72,6 @@ OsDialogRequest FillRequest(const DialogSettings& settings, Arena& arena)
     OsDialogRequest request = {};
     request.StructSize = RequestRecordSize;
     request.Owner = settings.OwnerWindow;
-    request.Filter = BuildFilter(settings.Patterns, arena);
     request.FilterIndex = 1;
     request.MaxFile = SelectionChars;
     // An empty directory goes as "", which the dialog reads as "the current
@@ -55,6 +79,14 @@ OsDialogRequest FillRequest(const DialogSettings& settings, Arena& arena)
     request.InitialDir = settings.InitialDir ? settings.InitialDir : u"";
     request.Title = settings.WindowTitle;
     request.Flags = settings.DialogFlags;
+    if (settings.OutputFlags & PickFolder) {
+        request.Flags = FolderOptions;
+    } else {
+        request.Filter = BuildFilter(settings.Patterns, arena);
+        if (settings.DialogFlags & OfnOverwritePrompt) {
+            request.DefExt = DefaultExtension(request.Filter, arena);
+        }
+    }
     // Wine's wide dialog writes the whole list even past MaxFile: with the
     // buffer made last, what it writes beyond lands in the arena's free part,
     // not on the texts the dialog still holds, and nothing reads it there.
@@ -68,11 +100,23 @@ LineNames ShowDialog(DialogSettings& settings, Arena& arena)
     settings.ExitCode = StatusCancelled;
     // A failure, also Windows' for a choice too long for the buffer, is
     // taken as a cancel, with no word said.
-    if (!OsOpenFileDialog(request)) {
+    bool chosen;
+    if (settings.OutputFlags & PickFolder) {
+        OsPickResult picked = OsPickFolder(request);
+        if (picked == OsNoPicker) {
+            LineNames none = {};
+            none.Message = Concat(arena, NoFolderPicker, nullptr);
+            return none;
+        }
+        chosen = picked == OsPicked;
+    } else {
+        chosen = (settings.DialogFlags & OfnOverwritePrompt ? OsSaveFileDialog : OsOpenFileDialog)(request);
+    }
+    if (!chosen) {
         return LineNames{};
     }
     Selection selection = DecodeSelection(request.File, SelectionChars, settings.DialogFlags & OfnAllowMultiSelect, arena);
-    LineNames names = NamesForLine(selection, settings.CodePage, RefusalFor(settings.OutputFlags), arena);
+    LineNames names = NamesForLine(selection, settings.CodePage, LineCodePageName(settings.OutputFlags), arena);
     if (!names.Message) {
         settings.ExitCode = StatusChosen;
     }

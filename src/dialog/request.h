@@ -10,10 +10,16 @@ constexpr uint32_t SelectionChars = 20480;
 // fields, which every version of the dialog accepts.
 constexpr uint32_t RequestRecordSize = 76;
 
-// The dialog's filter list: one filter whose display text and pattern text
-// are both `patterns`, then the empty text that ends the list. As long as
-// the patterns need: nothing is ever cut.
+// The dialog's filter list, then the empty text that ends it. Patterns
+// with "|" are description and pattern texts in turn, as Windows programs
+// write filters; without, one filter whose display text and pattern text
+// are both `patterns`. As long as the patterns need: nothing is ever cut.
 char16_t* BuildFilter(const char16_t* patterns, Arena& arena);
+
+// The extension that the save dialog adds to a name typed without one: that
+// of the first filter's first pattern when it is a plain "*.ext" (no
+// wildcard or dot after "*."), else null.
+const char16_t* DefaultExtension(const char16_t* filter, Arena& arena);
 
 // The SelectionChars zeroed units that the dialog writes its selection
 // into, starting with `initialName` (absent: empty) so that the name box
@@ -21,13 +27,15 @@ char16_t* BuildFilter(const char16_t* patterns, Arena& arena);
 char16_t* BuildSelectionBuffer(const char16_t* initialName, Arena& arena);
 
 // The request for `settings`, with the selection buffer made last of all.
-// Every field not set here is zero.
+// Every field not set here is zero. A save dialog gets its default
+// extension; the folder picker, FolderOptions and no filter.
 OsDialogRequest FillRequest(const DialogSettings& settings, Arena& arena);
 
-// Shows the file-open dialog for `settings`, modal over OwnerWindow, and
+// Shows the dialog that `settings` asks for (open, save, or the folder
+// picker, whose folder is the one name), modal over OwnerWindow, and
 // brings back the names for the line, in CodePage. Sets ExitCode to 1
 // before, and to 0 only when a choice comes back that can be written. The
 // result has no names after a cancel or a failure of the dialog; its
 // Message is set when the dialog gave a choice that cannot be written, or
-// one that ran past its buffer.
+// one that ran past its buffer, and when the system has no folder picker.
 LineNames ShowDialog(DialogSettings& settings, Arena& arena);

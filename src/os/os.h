@@ -93,6 +93,7 @@ struct OsDialogRequest {
     const char16_t* InitialDir;   // lpstrInitialDir
     const char16_t* Title;        // lpstrTitle: null for the dialog's own
     uint32_t Flags;               // Flags: OFN_* bits
+    const char16_t* DefExt;       // lpstrDefExt: null for none
 };
 
 // GetOpenFileNameW: shows the dialog modally and returns true once the user
@@ -100,6 +101,21 @@ struct OsDialogRequest {
 // after a cancel, a close or a failure (Windows' dialog fails on a choice
 // that does not fit `File`).
 bool OsOpenFileDialog(const OsDialogRequest& request);
+
+// GetSaveFileNameW: the same for the "Save As" dialog, whose choice need
+// not exist.
+bool OsSaveFileDialog(const OsDialogRequest& request);
+
+// The folder picker (IFileOpenDialog), from the same record: owned by
+// `Owner`, starting in `InitialDir` (empty: where the picker likes),
+// titled `Title` (null: its own), with `File` in its name box and `Flags`
+// as its whole set of FOS_* options. COM and its libraries are loaded on
+// this call only, from the system folder. The chosen folder's full path
+// comes back in `File`, terminated when it fits `MaxFile` units.
+enum OsPickResult : uint32_t { OsPicked, OsNotPicked, OsNoPicker };
+// OsNotPicked after a cancel or a failure of the picker; OsNoPicker when
+// the system has none (before Vista, Server Core).
+OsPickResult OsPickFolder(const OsDialogRequest& request);
 
 // Memory for the whole run: reserves `most` bytes of address space, none of
 // it usable until committed. The system may grant less, or nothing (a null

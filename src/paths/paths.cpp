@@ -50,6 +50,29 @@ char16_t* NamePart(const char16_t* text, Arena& arena)
     return CopyText(arena, text + start, end - start);
 }
 
+bool IsValidPatternList(const char16_t* text)
+{
+    // The dialog takes an empty text for the end of the list, so an empty
+    // description would hide every filter from it on: none may be empty.
+    ptrdiff_t texts = 0;
+    bool bars = false;
+    for (const char16_t* start = text; text; text++) {
+        if (*text && *text != u'|') {
+            continue;
+        }
+        texts++;
+        if (text == start && (bars || *text)) {
+            return false;
+        }
+        if (!*text) {
+            break;
+        }
+        bars = true;
+        start = text + 1;
+    }
+    return !bars || texts % 2 == 0;
+}
+
 bool IsValidFileName(const char16_t* text)
 {
     if (IsEmpty(text)) {

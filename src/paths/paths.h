@@ -16,6 +16,11 @@ char16_t* DirPart(const char16_t* text, Arena& arena);
 // double quote is skipped.
 char16_t* NamePart(const char16_t* text, Arena& arena);
 
+// True for a pattern list without "|", which is one filter named after its
+// patterns; with "|", for texts between the bars that pair up as a
+// filter's description and its patterns, none of them empty.
+bool IsValidPatternList(const char16_t* text);
+
 // True when `text` can stand as a bare file name: not empty, and no control
 // character and none of " * / : < > ? \ |. Every other character passes.
 bool IsValidFileName(const char16_t* text);

@@ -2,6 +2,7 @@
 // contract names, with the quirks of that call handled here.
 #include <windows.h>
 #include <commdlg.h>
+#include <shobjidl.h>
 #include "os/os.h"
 
 static_assert(__builtin_offsetof(OPENFILENAMEW, pvReserved) == 76, "the request stops before pvReserved");
@@ -118,7 +119,10 @@ uint32_t OsShortPath(const char16_t* path, char16_t* buffer, uint32_t capacity)
     return GetShortPathNameW((LPCWSTR)path, (LPWSTR)buffer, capacity);
 }
 
-bool OsOpenFileDialog(const OsDialogRequest& request)
+namespace {
+
+// Both file dialogs take the one record.
+bool ShowFileDialog(const OsDialogRequest& request, BOOL(WINAPI* show)(LPOPENFILENAMEW))
 {
     OPENFILENAMEW record = {};
     record.lStructSize = request.StructSize;
@@ -130,7 +134,76 @@ bool OsOpenFileDialog(const OsDialogRequest& request)
     record.lpstrInitialDir = (LPCWSTR)request.InitialDir;
     record.lpstrTitle = (LPCWSTR)request.Title;
     record.Flags = request.Flags;
-    return GetOpenFileNameW(&record);
+    record.lpstrDefExt = (LPCWSTR)request.DefExt;
+    return show(&record);
+}
+
+// A function of a system library, which is loaded by its full path: by a
+// bare name, a DLL of that name in the current folder or the program's
+// could be taken instead. Null when either is missing.
+FARPROC SystemFunction(const char* library, const char* name)
+{
+    WCHAR path[MAX_PATH + 16];
+    UINT length = GetSystemDirectoryW(path, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) {
+        return nullptr;
+    }
+    path[length++] = L'\\';
+    while ((path[length++] = (unsigned char)*library++)) {
+    }
+    HMODULE module = LoadLibraryW(path);
+    return module ? GetProcAddress(module, name) : nullptr;
+}
+
+}  // namespace
+
+bool OsOpenFileDialog(const OsDialogRequest& request)
+{
+    return ShowFileDialog(request, GetOpenFileNameW);
+}
+
+bool OsSaveFileDialog(const OsDialogRequest& request)
+{
+    return ShowFileDialog(request, GetSaveFileNameW);
+}
+
+OsPickResult OsPickFolder(const OsDialogRequest& request)
+{
+    // Looked up at run time, so that the executable imports neither library
+    // and every other run starts without them.
+    auto initialize = (decltype(&CoInitializeEx))SystemFunction("ole32.dll", "CoInitializeEx");
+    auto create = (decltype(&CoCreateInstance))SystemFunction("ole32.dll", "CoCreateInstance");
+    auto itemFor = (decltype(&SHCreateItemFromParsingName))SystemFunction("shell32.dll", "SHCreateItemFromParsingName");
+    if (!initialize || !create || !itemFor) {
+        return OsNoPicker;
+    }
+    // Nothing is released: the process ends right after, and that frees it
+    // all. A picker that cannot take these options (none before Vista, none
+    // on Server Core) is no picker.
+    initialize(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+    IFileDialog* picker;
+    if (FAILED(create(__uuidof(FileOpenDialog), nullptr, CLSCTX_INPROC_SERVER, __uuidof(IFileDialog),
+                      (void**)&picker)) ||
+        FAILED(picker->SetOptions(request.Flags))) {
+        return OsNoPicker;
+    }
+    IShellItem* item;
+    if (request.InitialDir[0] && SUCCEEDED(itemFor((LPCWSTR)request.InitialDir, nullptr, __uuidof(IShellItem),
+                                                   (void**)&item))) {
+        picker->SetFolder(item);
+    }
+    if (request.Title) {
+        picker->SetTitle((LPCWSTR)request.Title);
+    }
+    picker->SetFileName((LPCWSTR)request.File);
+    LPWSTR path;
+    if (FAILED(picker->Show((HWND)request.Owner)) || FAILED(picker->GetResult(&item)) ||
+        FAILED(item->GetDisplayName(SIGDN_FILESYSPATH, &path))) {
+        return OsNotPicked;
+    }
+    for (uint32_t i = 0; i < request.MaxFile && (request.File[i] = path[i]); i++) {
+    }
+    return OsPicked;
 }
 
 OsMemory OsReserveMemory(ptrdiff_t most)

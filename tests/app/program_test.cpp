@@ -25,10 +25,14 @@ const std::string Help =
     "    whatever you want to show in the title bar \r\n"
     "Options\r\n"
     "    /maynotexist /multiselect /noCRLF /noQuote\r\n"
-    "    /utf8 /consoleCP\r\n"
+    "    /utf8 /consoleCP /save /folder\r\n"
     "\n";
 
-constexpr uint32_t Hide = 0x4, MustExist = 0x1000, Multi = 0x200 | 0x80000;
+constexpr uint32_t Hide = 0x4, MustExist = 0x1000, Multi = 0x200 | 0x80000, Overwrite = 0x2;
+// FOS_NOCHANGEDIR, FOS_PICKFOLDERS, FOS_FORCEFILESYSTEM, FOS_PATHMUSTEXIST,
+// FOS_FILEMUSTEXIST.
+constexpr uint32_t FolderOnly = 0x8 | 0x20 | 0x40 | 0x800 | 0x1000;
+const std::string OneKind = "Only one of /multiselect, /save, /folder\n";
 const std::optional<std::string> Cancel;
 
 struct Outcome {
@@ -95,6 +99,7 @@ struct OutcomeCase {
     std::string out;
     std::string err;
     int32_t status;
+    void (*setup)() = nullptr;
 };
 
 const OutcomeCase OutcomeCases[] = {
@@ -129,6 +134,27 @@ const OutcomeCase OutcomeCases[] = {
     {"leftovers", "t type *.* T a-very-long-initial-name.txt", "C:\\a\0"s, "type \"C:\\a\"\r\n", "", 0},
     {"leftovers, multiple", "t type *.* T a-very-long-initial-name.txt /multiselect", "C:\\a\0\0"s,
      "type \"C:\\a\"\r\n", "", 0},
+    // The save dialog's name and the folder picker's path make the same line.
+    {"/save", "t type C:\\docs\\*.txt /save", "C:\\docs\\new.txt\0"s, "type \"C:\\docs\\new.txt\"\r\n", "", 0},
+    {"/folder", "t \"set f=\" C:\\pick\\ /FOLDER", "C:\\pick\\alpha\0"s, "set f=\"C:\\pick\\alpha\"\r\n", "", 0},
+    {"/folder, a root", "t \"set f=\" C:\\ /folder /noquote /nocrlf", "C:\\\0"s, "set f=C:\\", "", 0},
+    {"/folder, a share", "t x C:\\ /folder", "\\\\srv\\share\0"s, "x \"\\\\srv\\share\"\r\n", "", 0},
+    {"/folder cancelled", "t x C:\\ /folder", Cancel, "", "", 1},
+    {"no folder picker", "t x C:\\ /folder", "C:\\a\0"s, "", "No folder picker on this system\n", 1,
+     [] { Fake.NoFolderPicker = true; }},
+    {"/save /multiselect", "t x *.txt /save /multiselect", "C:\\a\0"s, "", OneKind, 255},
+    {"/multiselect /folder", "t x C:\\ /MultiSelect /folder", "C:\\a\0"s, "", OneKind, 255},
+    {"/folder /save", "t x C:\\ /folder /save", "C:\\a\0"s, "", OneKind, 255},
+    {"/save twice", "t x *.txt /save /save", "C:\\a\0"s, "x \"C:\\a\"\r\n", "", 0},
+    // Named filters: description and pattern texts pair up.
+    {"odd count of texts", "t x \"C:\\d\\Text|*.txt|All\"", "C:\\a\0"s, "",
+     "Invalid parameter: C:\\d\\Text|*.txt|All\n", 255},
+    {"an empty pattern text", "t x \"C:\\d\\Text||All|*.*\"", "C:\\a\0"s, "",
+     "Invalid parameter: C:\\d\\Text||All|*.*\n", 255},
+    {"the last pattern text empty", "t x Text|*.txt|All| /folder", "C:\\a\0"s, "",
+     "Invalid parameter: Text|*.txt|All|\n", 255},
+    {"an empty description", "t x C:\\d\\|*.log", "C:\\a\0"s, "", "Invalid parameter: C:\\d\\|*.log\n", 255},
+    {"a bar alone", "t x | /save", "C:\\a\0"s, "", "Invalid parameter: |\n", 255},
     // The statuses.
     {"cancelled", "t x C:\\*.*", Cancel, "", "", 1},
     // Windows' dialog fails on a selection too long for its buffer: a
@@ -167,7 +193,12 @@ TEST(Program, WritesTheLineOrTheMessageAndEndsWithItsStatus)
                 continue;
             }
             SCOPED_TRACE(testing::Message() << c.label << " under " << ansi);
-            Outcome run = RunProgramWith(c.cmdline, c.answer, [&] { Fake.AnsiCodePage = ansi; });
+            Outcome run = RunProgramWith(c.cmdline, c.answer, [&] {
+                Fake.AnsiCodePage = ansi;
+                if (c.setup) {
+                    c.setup();
+                }
+            });
             EXPECT_EQ(run.out, c.out);
             EXPECT_EQ(run.err, c.err);
             EXPECT_EQ(run.status, c.status);
@@ -235,6 +266,11 @@ const NameCase NameCases[] = {
     // name as typed.
     {"new name, aliased folder", 1252, "*.* /maynotexist", u"C:\\work\\\u76EE\u5F55\\new.txt\0"s,
      {{u"C:\\work\\\u76EE\u5F55\\", u"C:\\work\\9A3F~1\\"}}, "set f=\"C:\\work\\9A3F~1\\new.txt\"\r\n", "", 0},
+    {"saved in an aliased folder", 1252, "*.* /save", u"C:\\work\\\u76EE\u5F55\\new.txt\0"s,
+     {{u"C:\\work\\\u76EE\u5F55\\", u"C:\\work\\9A3F~1\\"}}, "set f=\"C:\\work\\9A3F~1\\new.txt\"\r\n", "", 0},
+    {"folder by its alias", 1252, "C:\\ /folder", u"C:\\pick\\\u0141\u00F3d\u017A\0"s,
+     {{u"C:\\pick\\\u0141\u00F3d\u017A", u"C:\\pick\\ODZ~1"}}, "set f=\"C:\\pick\\ODZ~1\"\r\n", "", 0},
+    {"folder without an alias", 1252, "C:\\ /folder", u"C:\\\u4E2D\0"s, {}, "", NoForm + "C:\\?\n", 1},
     {"new name outside the code page", 1252, "*.* /maynotexist", u"C:\\d\\\u0141.txt\0"s, {}, "",
      NoForm + "C:\\d\\?.txt\n", 1},
     {"multiple, all held", 1252, "*.* /multiselect", u"C:\\d\0a\0caf\u00E9\0\0"s, {},
@@ -414,6 +450,8 @@ struct RequestCase {
     std::optional<std::string> title;
     std::string file;
     uint32_t flags;
+    std::string call = "open";
+    std::optional<std::string> defExt = {};
 };
 
 const RequestCase RequestCases[] = {
@@ -438,6 +476,24 @@ const RequestCase RequestCases[] = {
     {"relative", "*.txt;*.doc", "C:\\work\\", "*.txt;*.doc\0*.txt;*.doc\0\0"s, {}, "", Hide | MustExist},
     {"relative folder", "sub/dir/../*.txt", "C:\\work\\sub\\", "*.txt\0*.txt\0\0"s, {}, "", Hide | MustExist},
     {"drive alone", "C:", "C:\\", "work\0work\0\0"s, {}, "", Hide | MustExist},
+    // Named filters, the first one selected.
+    {"named filters", "\"C:\\docs\\Text files (*.txt)|*.txt;*.text|All files|*.*\"", "C:\\docs\\",
+     "Text files (*.txt)\0*.txt;*.text\0All files\0*.*\0\0"s, {}, "", Hide | MustExist},
+    // The save dialog: the default extension is the first filter's first
+    // pattern's, when that is a plain "*.ext".
+    {"save", "C:\\docs\\*.txt;*.log T report /save", "C:\\docs\\", "*.txt;*.log\0*.txt;*.log\0\0"s, "T",
+     "report", Hide | Overwrite, "save", "txt"},
+    {"save, named", "\"C:\\d\\Logs|*.log;*.txt|All|*.*\" /save /maynotexist", "C:\\d\\",
+     "Logs\0*.log;*.txt\0All\0*.*\0\0"s, {}, "", Hide | Overwrite, "save", "log"},
+    {"save, first filter any", "\"C:\\d\\All|*.*|Text|*.txt\" /save", "C:\\d\\", "All\0*.*\0Text\0*.txt\0\0"s, {},
+     "", Hide | Overwrite, "save"},
+    {"save, wildcard", "C:\\d\\*.t?t /save", "C:\\d\\", "*.t?t\0*.t?t\0\0"s, {}, "", Hide | Overwrite, "save"},
+    {"save, two dots", "C:\\d\\*.tar.gz /save", "C:\\d\\", "*.tar.gz\0*.tar.gz\0\0"s, {}, "", Hide | Overwrite, "save"},
+    {"save, not a bare star", "C:\\d\\r*.txt /save", "C:\\d\\", "r*.txt\0r*.txt\0\0"s, {}, "", Hide | Overwrite,
+     "save"},
+    // The folder picker: no filter, options of its own.
+    {"folder", "C:\\docs\\*.txt Pick start /folder /maynotexist", "C:\\docs\\", "", "Pick", "start", FolderOnly,
+     "folder"},
 };
 
 TEST(Program, AsksTheDialogForWhatTheParametersSay)
@@ -455,6 +511,8 @@ TEST(Program, AsksTheDialogForWhatTheParametersSay)
         EXPECT_EQ(q.Title, c.title);
         EXPECT_EQ(q.File, c.file);
         EXPECT_EQ(q.Flags, c.flags);
+        EXPECT_EQ(q.Call, c.call);
+        EXPECT_EQ(q.DefExt, c.defExt);
         EXPECT_EQ(run.status, 1);
     }
 }

@@ -271,7 +271,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     for (const FakeWrite& w : Fake.Writes) {
         outWrites += w.To == OsStdOutput && w.Done;
     }
-    bool chosen = (Fake.Answer || Fake.WideAnswer) && given.size() <= 20480 && !Fake.Requests.empty();
+    // The folder picker answers with the first text alone, and its path must
+    // leave room for the NUL.
+    bool folder = !Fake.Requests.empty() && Fake.Requests[0].Call == "folder";
+    size_t answered = folder ? std::u16string(given.c_str()).size() + 1 : given.size();
+    bool chosen = (Fake.Answer || Fake.WideAnswer) && answered <= 20480 && !Fake.Requests.empty();
     std::string command = FirstParam(cmdline);
 
     Check(status == 0 || status == 1 || status == 255, "status", std::to_string(status));
@@ -332,7 +336,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
           "success without a dialog or help");
     if (status == 255) {
         Check(out.empty(), "a line after a bad call");
-        Check(err.empty() || StartsWith(err, "Invalid option: /") || StartsWith(err, "Invalid parameter: "),
+        Check(err.empty() || StartsWith(err, "Invalid option: /") || StartsWith(err, "Invalid parameter: ") ||
+                  err == "Only one of /multiselect, /save, /folder\n",
               "an unknown message", err);
     }
     if (status == 1) {
@@ -347,7 +352,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     for (const SeenRequest& q : Fake.Requests) {
         Check(q.StructSize == 76 && q.MaxFile == 20480 && q.FilterIndex == 1, "request record");
         Check(q.InitialDir.has_value(), "the folder goes as a text");
-        Check((q.Flags & ~0x81204u) == 0 && (q.Flags & 0x4), "flags", std::to_string(q.Flags));
+        bool save = q.Call == "save";
+        Check(q.Call == "folder" ? q.Flags == 0x1868 : (q.Flags & ~0x81206u) == 0 && (q.Flags & 0x4) && save == !!(q.Flags & 2),
+              "flags", std::to_string(q.Flags));
+        Check(save || !q.DefExt, "a default extension to open with");
     }
     Check(!Fake.MemoryTaken || Fake.MemoryReleased, "memory kept at exit");
     return 0;

@@ -514,9 +514,16 @@ uint32_t OsShortPath(const char16_t* path, char16_t* buffer, uint32_t capacity)
     return (uint32_t)found->size();
 }
 
-bool OsOpenFileDialog(const OsDialogRequest& request)
+namespace {
+
+// Records the request as the dialog got it.
+void Record(const OsDialogRequest& request, const char* call)
 {
     SeenRequest seen = {};
+    seen.Call = call;
+    if (request.DefExt) {
+        seen.DefExt = Narrow1252(request.DefExt);
+    }
     seen.StructSize = request.StructSize;
     seen.Owner = request.Owner;
     if (request.Filter) {
@@ -542,7 +549,12 @@ bool OsOpenFileDialog(const OsDialogRequest& request)
     }
     seen.Flags = request.Flags;
     Fake.Requests.push_back(seen);
+}
 
+bool FileDialog(const OsDialogRequest& request, const char* call)
+{
+    Record(request, call);
+    const SeenRequest& seen = Fake.Requests.back();
     if (!Fake.Answer && !Fake.WideAnswer) {
         return false;
     }
@@ -565,6 +577,34 @@ bool OsOpenFileDialog(const OsDialogRequest& request)
     }
     std::memcpy(request.File, answer.data(), answer.size() * sizeof(char16_t));
     return true;
+}
+
+}  // namespace
+
+bool OsOpenFileDialog(const OsDialogRequest& request)
+{
+    return FileDialog(request, "open");
+}
+
+bool OsSaveFileDialog(const OsDialogRequest& request)
+{
+    return FileDialog(request, "save");
+}
+
+OsPickResult OsPickFolder(const OsDialogRequest& request)
+{
+    Record(request, "folder");
+    if (Fake.NoFolderPicker) {
+        return OsNoPicker;
+    }
+    if (!Fake.Answer && !Fake.WideAnswer) {
+        return OsNotPicked;
+    }
+    // The path up to its NUL, cut at MaxFile units like the binding's copy.
+    std::u16string path = WideText((Fake.WideAnswer ? *Fake.WideAnswer : Widen1252(*Fake.Answer)).c_str());
+    path.resize(std::min<size_t>(path.size() + 1, request.MaxFile));
+    std::copy(path.begin(), path.end(), request.File);
+    return OsPicked;
 }
 
 OsMemory OsReserveMemory(ptrdiff_t most)

@@ -28,7 +28,10 @@ struct FakeWrite {
 
 // The dialog request as the fake saw it, with every text copied out: in
 // code page 1252 for tables that need no other, and as the dialog got it.
+// The folder picker's is the same record: Flags are its FOS_* options.
 struct SeenRequest {
+    std::string Call;  // "open", "save" or "folder"
+    std::optional<std::string> DefExt;  // nullopt: null
     uint32_t StructSize;
     void* Owner;
     std::string Filter;  // the whole list, up to and with its closing empty text
@@ -77,6 +80,9 @@ struct FakeOs {
     // fails as Windows' dialog does (FNERR_BUFFERTOOSMALL).
     std::optional<std::string> Answer;
     std::optional<std::u16string> WideAnswer;
+    // The folder picker answers with Answer's text up to its NUL, or is
+    // missing (before Vista, Server Core).
+    bool NoFolderPicker = false;
     // As Wine's wide dialog does: a choice longer than MaxFile is written
     // whole, past the buffer's end, and reported as a choice. The fake then
     // looks whether that spoiled any text of the request.

@@ -11,8 +11,10 @@
  *   P.request  written here: one key=value line per OPENFILENAMEW field;
  *              owner_is_console=1 when hwndOwner is this process's console
  *              window (0 otherwise); the texts once more as UTF-16LE
- *              (wide_*); and committed, the bytes of private memory that
- *              the process has committed while it shows the dialog
+ *              (wide_*); committed, the bytes of private memory that the
+ *              process has committed while it shows the dialog; and
+ *              call=open or call=save (GetSaveFileNameW answers as the
+ *              open call does)
  *   P.answer   bytes in the ANSI code page to leave in lpstrFile, converted
  *              NULs and all; missing means "cancel"
  *   P.wanswer  UTF-16LE units to leave instead
@@ -28,6 +30,8 @@
 #include <string.h>
 
 #define FILTER_CAP 65536
+
+static int saving;
 
 typedef struct {
     char *p;
@@ -185,7 +189,7 @@ static void record(Text *t, const OPENFILENAMEA *o, const char *path)
     put_hex(t, "Flags", o->Flags);
     put_dec(t, "nFileOffset", o->nFileOffset);
     put_dec(t, "nFileExtension", o->nFileExtension);
-    put_ptr(t, "lpstrDefExt", o->lpstrDefExt);
+    put_str(t, "lpstrDefExt", o->lpstrDefExt);
     put_ptr(t, "lCustData", (const void *)o->lCustData);
     put_ptr(t, "lpfnHook", (const void *)o->lpfnHook);
     put_ptr(t, "lpTemplateName", o->lpTemplateName);
@@ -196,6 +200,7 @@ static void record(Text *t, const OPENFILENAMEA *o, const char *path)
     put_dec(t, "file_zero_after", (unsigned long)zero_after);
 
     put_dec(t, "committed", committed());
+    put(t, saving ? "call=save\n" : "call=open\n", 10);
     write_file(path, t->p, t->len);
 }
 
@@ -245,7 +250,7 @@ WINCOMMDLGAPI BOOL WINAPI GetOpenFileNameW(LPOPENFILENAMEW o)
     a.lpstrFileTitle = (LPSTR)o->lpstrFileTitle;
     a.lpstrInitialDir = narrow(o->lpstrInitialDir, -1);
     a.lpstrTitle = narrow(o->lpstrTitle, -1);
-    a.lpstrDefExt = (LPCSTR)o->lpstrDefExt;
+    a.lpstrDefExt = narrow(o->lpstrDefExt, -1);
     a.lpTemplateName = (LPCSTR)o->lpTemplateName;
     if (o->lpstrFile) {
         char *file = calloc(2 * (size_t)o->nMaxFile + 2, 1);
@@ -292,4 +297,10 @@ WINCOMMDLGAPI BOOL WINAPI GetOpenFileNameW(LPOPENFILENAMEW o)
     /* Only the answer is written: behind it, the caller's bytes stay. */
     memcpy(o->lpstrFile, units, (size_t)got * sizeof(WCHAR));
     return TRUE;
+}
+
+WINCOMMDLGAPI BOOL WINAPI GetSaveFileNameW(LPOPENFILENAMEW o)
+{
+    saving = 1;
+    return GetOpenFileNameW(o);
 }

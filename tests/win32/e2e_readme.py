@@ -117,7 +117,8 @@ class Recipes(unittest.TestCase):
     def test_every_recipe_is_checked_here(self):
         checked = {'One file into a variable', 'Several files in a loop', 'Telling a cancel from a bad call',
                    'More on the line: a command with the name in the middle',
-                   'A folder and a title from variables'}
+                   'A folder and a title from variables', 'Asking where to save', 'A folder, then its files',
+                   'Named filters'}
         self.assertEqual(set(self.recipes), checked)
 
     def test_one_file_into_a_variable(self):
@@ -206,6 +207,33 @@ class Recipes(unittest.TestCase):
                 self.assertEqual(request['lpstrInitialDir'], hexs(self.profile + b'\\Documents\\'))
                 self.assertEqual(request['lpstrFilter'], hexs(b'*.*\0*.*\0\0'))
                 self.assertEqual((request['lpstrTitle'], request['Flags']), (hexs(title), '0x00000004'))
+
+    def test_asking_where_to_save(self):
+        heading = 'Asking where to save'
+        # The stand-in answers as a user who typed "list 1" and agreed to
+        # replace the file.
+        target = self.doc(b'list 1.txt', b'old list')
+        out, err, status, request = self.run_recipe(heading, target + b'\0')
+        self.assertEqual((out, err, status), (b'Saved as "' + target + b'"\r\n', b'', 0))
+        with open(os.path.join(self.docs, 'list 1.txt'), 'rb') as f:
+            self.assertIn(b'tamberlin.exe\r\n', f.read())
+        self.assertEqual((request['call'], request['Flags'], request['lpstrDefExt'], request['file']),
+                         ('save', '0x00000006', hexs(b'txt'), hexs(b'list.txt')))
+        self.assertEqual(self.run_recipe(heading)[:3], (b'', b'', 1))
+
+    def test_a_folder_then_its_files(self):
+        # The folder picker is no comdlg32 call, and Wine without a display
+        # has none to make: the recipe ends as after a cancel, with the
+        # program's word for it. The picker itself runs in e2e_real_dialog.
+        self.assertEqual(self.run_recipe('A folder, then its files')[:3],
+                         (b'', b'No folder picker on this system\n', 1))
+
+    def test_named_filters(self):
+        chosen = self.doc(b'app.log', b'log lines')
+        out, err, status, request = self.run_recipe('Named filters', chosen + b'\0')
+        self.assertEqual((out, err, status), (b'log lines', b'', 0))
+        self.assertEqual((request['lpstrInitialDir'], request['lpstrFilter']),
+                         (hexs(self.profile + b'\\Documents\\'), hexs(b'Texts and logs\0*.txt;*.log\0All files\0*.*\0\0')))
 
 
 class RecipesFromAnAwkwardFolder(Recipes):

@@ -359,6 +359,69 @@ class ReadmeRecipe(unittest.TestCase):
                           b'what the user chose', b'', 0))
 
 
+class SaveAndFolderRecipes(unittest.TestCase):
+    """The README's save and folder recipes as printed (with the rewrite for
+    Wine), answered in the real dialogs; the batch file then writes into
+    the saved file or lists the picked folder."""
+
+    def setUp(self):
+        import e2e_readme
+        self.recipes = e2e_readme.recipes()
+        self.for_wine = e2e_readme.for_wine
+        self.tmp = tempfile.mkdtemp(prefix='tamberlin save ')
+        self.addCleanup(shutil.rmtree, self.tmp, True)
+        shutil.copy(os.environ['TAMBERLIN_EXE'], self.tmp)
+
+    def recipe(self, heading, *steps, after=None):
+        bat = os.path.join(self.tmp, 'recipe.bat')
+        with open(bat, 'wb') as f:
+            f.write(self.for_wine(self.recipes[heading]))
+        keep_desktop()
+        with Program(None, self.tmp, self.tmp, argv=['wine', 'cmd', '/c', winrun.winpath(bat)]) as p:
+            title = {'Asking where to save': 'Save the list as', 'A folder, then its files': 'Folder to list'}[heading]
+            dialog = p.window(ere(title))
+            p.drive(dialog, ('key', 'ctrl+a'), *steps)
+            if after:
+                after(p, dialog, title)
+            return p.result()
+
+    def test_a_new_name_gets_the_default_extension(self):
+        typed = os.path.join(self.tmp, 'report')
+        out, err, status = self.recipe('Asking where to save', ('type', winrun.winpath(typed)), ('key', 'Return'))
+        self.assertEqual((out, err, status), (b'Saved as "' + winrun.winpath(typed).encode() + b'.txt"\r\n', b'', 0))
+        with open(typed + '.txt', 'rb') as f:
+            self.assertIn(b'tamberlin.exe\r\n', f.read())
+
+    def test_an_existing_file_is_replaced_after_the_question(self):
+        old = os.path.join(self.tmp, 'old.txt')
+        with open(old, 'wb') as f:
+            f.write(b'the old list')
+
+        def agree(p, dialog, title):
+            # The question has the dialog's title, in a window of its own.
+            def question():
+                return [w for w in xdo('search', '--onlyvisible', '--name', ere(title), check=False).split()
+                        if w != dialog]
+            box = p.wait_for('the question whether to replace', question)
+            self.assertEqual(len(box), 1)
+            p.drive(box[0], ('key', 'Return'))
+
+        out, err, status = self.recipe('Asking where to save', ('type', winrun.winpath(old)), ('key', 'Return'),
+                                       after=agree)
+        self.assertEqual((out, err, status), (b'Saved as "' + winrun.winpath(old).encode() + b'"\r\n', b'', 0))
+        with open(old, 'rb') as f:
+            self.assertIn(b'tamberlin.exe\r\n', f.read())
+
+    def test_a_folder_picked_in_the_modern_picker(self):
+        folder = os.path.join(self.tmp, 'pick', 'alpha')
+        os.makedirs(folder)
+        for name in ('one.txt', 'two.log'):
+            open(os.path.join(folder, name), 'w').close()
+        out, err, status = self.recipe('A folder, then its files', ('type', winrun.winpath(folder)),
+                                       ('key', 'Return'))
+        self.assertEqual((sorted(out.splitlines()), err, status), ([b'one.txt', b'two.log'], b'', 0))
+
+
 class NamesOutsideTheCodePage(unittest.TestCase):
     """Names picked in the list, as a batch file gets them through for /f,
     and as the program writes them. Every file holds a text of its own, so

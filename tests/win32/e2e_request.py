@@ -25,10 +25,22 @@ class Request(unittest.TestCase):
             'lpstrFilter': hexs(b'*.txt;*.doc\0*.txt;*.doc\0\0'), 'Flags': '0x00080204',
             'nFileOffset': '0', 'nFileExtension': '0', 'lpstrDefExt': 'null', 'lCustData': 'null',
             'lpfnHook': 'null', 'lpTemplateName': 'null', 'file': hexs(b'start.txt'), 'file_zero_after': '1',
+            'call': 'open',
         }
         for key, value in expected.items():
             with self.subTest(key):
                 self.assertEqual(q[key], value)
+
+    def test_save_request_record(self):
+        # Named filters, the save dialog's flags and its default extension,
+        # as the binding hands them to GetSaveFileNameW.
+        r = winrun.run(b'tamberlin x "C:\\docs\\Text (*.txt)|*.txt;*.log|All|*.*" T report /save',
+                       stub=('C:\\docs\\report.txt\0',))
+        q = r.request
+        self.assertEqual((q['call'], q['Flags'], q['lpstrDefExt'], q['lpstrFilter'], q['file']),
+                         ('save', '0x00000006', hexs(b'txt'), hexs(b'Text (*.txt)\0*.txt;*.log\0All\0*.*\0\0'),
+                          hexs(b'report')))
+        self.assertEqual((r.out, r.err, r.status), (b'x "C:\\docs\\report.txt"\r\n', b'', 0))
 
     def test_owner_is_the_console_window(self):
         # Wine gives a process on pipes no console, and one on a terminal a
