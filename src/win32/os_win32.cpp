@@ -140,8 +140,9 @@ bool ShowFileDialog(const OsDialogRequest& request, BOOL(WINAPI* show)(LPOPENFIL
 
 // A function of a system library, which is loaded by its full path: by a
 // bare name, a DLL of that name in the current folder or the program's
-// could be taken instead. Null when either is missing.
-FARPROC SystemFunction(const char* library, const char* name)
+// could be taken instead. Null when either is missing. The caller casts it
+// to the function's own type.
+void* SystemFunction(const char* library, const char* name)
 {
     WCHAR path[MAX_PATH + 16];
     UINT length = GetSystemDirectoryW(path, MAX_PATH);
@@ -152,7 +153,7 @@ FARPROC SystemFunction(const char* library, const char* name)
     while ((path[length++] = (unsigned char)*library++)) {
     }
     HMODULE module = LoadLibraryW(path);
-    return module ? GetProcAddress(module, name) : nullptr;
+    return module ? (void*)GetProcAddress(module, name) : nullptr;
 }
 
 }  // namespace

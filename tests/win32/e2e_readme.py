@@ -1,4 +1,4 @@
-"""The README's recipes, run exactly as printed: every ```bat block of
+r"""The README's recipes, run exactly as printed: every ```bat block of
 README.md becomes a batch file beside the real executable and runs under
 Wine's cmd, with the stand-in dialog picking files. The one rewrite is the
 one the README documents for Wine: `do %%L` becomes `do call %%L`. Every
