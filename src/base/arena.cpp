@@ -17,11 +17,6 @@ constexpr ptrdiff_t CommitStep = 64 << 10;
 
 }  // namespace
 
-Arena MakeArena(char* base, ptrdiff_t size, void (*exhausted)())
-{
-    return Arena{base, base + size, base + size, nullptr, exhausted};
-}
-
 [[noreturn]] void ArenaExhausted(Arena& arena)
 {
     if (arena.Exhausted) {

@@ -17,9 +17,6 @@ struct Arena {
     void (*Exhausted)();
 };
 
-// An arena over `size` bytes at `base` that are all usable already.
-Arena MakeArena(char* base, ptrdiff_t size, void (*exhausted)());
-
 // Returns `size` zeroed bytes aligned to `align` (a power of two). Never
 // returns null: running out calls `Exhausted`.
 void* Alloc(Arena& arena, ptrdiff_t size, ptrdiff_t align);

@@ -16,7 +16,8 @@ void Exhausted()
 TestArena::TestArena(ptrdiff_t size) : memory(static_cast<char*>(std::malloc(size)))
 {
     std::memset(memory, 0xA5, size);
-    arena = MakeArena(memory, size, Exhausted);
+    // All of it usable from the start: nothing to commit.
+    arena = Arena{memory, memory + size, memory + size, nullptr, Exhausted};
     ArenaPoison(memory, size);
 }
 
