@@ -187,7 +187,13 @@ mapfile -t missing < <(missing_packages)
 if [ ${#missing[@]} -gt 0 ]; then
     say "installing ${missing[*]}"
     update_once
-    apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+    if ! apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null; then
+        # With one architecture's security index unread, the other's newer
+        # libraries cannot be matched; the release's own suite has both.
+        release=$(codename)
+        say "install failed; trying once more with every package from $release itself"
+        apt-get install -y -qq --no-install-recommends -t "$release" "${missing[@]}" >/dev/null
+    fi
 fi
 
 if ! runs_i386; then
