@@ -72,18 +72,19 @@ void* FindOwnerWindow()
     return OsFindWindow(title);
 }
 
-// The code page that the line and the messages are written in.
-uint32_t LineCodePage(uint32_t lineOption)
+// The code page that the line and the messages are written in, for the
+// encoding asked for; without a console, there is nobody's code page to
+// follow but the system's, and `encoding` says so.
+uint32_t LineCodePage(LineEncoding& encoding)
 {
-    if (lineOption == Utf8Line) {
+    if (encoding == Utf8Encoding) {
         return CodePageUtf8;
     }
-    if (lineOption == ConsoleLine) {
-        // Without a console there is nobody's code page to follow but the
-        // system's.
+    if (encoding == ConsoleEncoding) {
         if (uint32_t console = OsConsoleCodePage()) {
             return console;
         }
+        encoding = AnsiEncoding;
     }
     return OsAnsiCodePage();
 }
@@ -107,15 +108,18 @@ void RunProgram()
     Settings.ExitCode = StatusBadCall;
     Settings.OwnerWindow = FindOwnerWindow();
 
-    // An option for the line's code page means the caller may pass any
-    // character: the whole run then reads the UTF-16 command line.
+    // The UTF-16 line is split once. Without an option for the line's code
+    // page, every parameter is then what the ANSI line has always given; with
+    // one, the caller may pass any character, and it is taken as it is.
     ParamReader reader;
-    StartParamReader(reader, true);
-    uint32_t lineOption = FindLineOption(reader, arena);
-    StartParamReader(reader, lineOption != 0);
-    Settings.CodePage = LineCodePage(lineOption);
+    StartParamReader(reader, arena);
+    Settings.Encoding = FindLineOption(reader, arena);
+    if (Settings.Encoding == AnsiEncoding) {
+        UseAnsiParams(reader, arena);
+    }
+    Settings.CodePage = LineCodePage(Settings.Encoding);
 
-    Settings.CommandString = NextParam(reader, arena);
+    Settings.CommandString = NextParam(reader);
     if (IsHelpRequest(Settings.CommandString)) {
         WriteErrLine(HelpText);
         ExitWith(0);

@@ -2,21 +2,29 @@
 #include <stdint.h>
 
 // OFN_* bits that the options can put into DialogFlags.
-constexpr uint32_t OfnOverwritePrompt = 0x2;  // also what makes it the save dialog
+constexpr uint32_t OfnOverwritePrompt = 0x2;
 constexpr uint32_t OfnHideReadOnly = 0x4;
 constexpr uint32_t OfnAllowMultiSelect = 0x200;
+constexpr uint32_t OfnPathMustExist = 0x800;
 constexpr uint32_t OfnFileMustExist = 0x1000;
+constexpr uint32_t OfnNoReadOnlyReturn = 0x8000;
 constexpr uint32_t OfnExplorer = 0x80000;
 
 // OutputFlags bits.
 constexpr uint32_t QuoteNames = 1;
 constexpr uint32_t NoLineEnd = 2;
-// The code page of the line: UTF-8, or the console's. Without either, the
-// ANSI code page, as the line has always been.
-constexpr uint32_t Utf8Line = 4;
-constexpr uint32_t ConsoleLine = 8;
-// The folder picker instead of a file dialog: the line names the folder.
-constexpr uint32_t PickFolder = 16;
+
+// Which dialog a run shows; each option that asks for one sets its own.
+enum DialogKind : uint32_t {
+    OpenOne,       // the Open dialog, one file
+    OpenSeveral,   // the Open dialog, one file or several
+    SaveOne,       // the Save As dialog
+    PickOneFolder  // the folder picker
+};
+
+// Whose code page the line and the messages are written in: the system's
+// ANSI one, as the line has always been, the console's, or UTF-8.
+enum LineEncoding : uint32_t { AnsiEncoding, ConsoleEncoding, Utf8Encoding };
 
 // FOS_* bits of the folder picker: the file dialog's defaults (no change of
 // the current folder, path and name must exist), folders only, and only
@@ -36,9 +44,11 @@ struct DialogSettings {
     const char16_t* Patterns;
     const char16_t* WindowTitle;
     const char16_t* InitialName;
+    DialogKind Kind;
     uint32_t DialogFlags;
     uint32_t OutputFlags;
-    uint32_t CodePage;  // of the line and the messages
+    LineEncoding Encoding;
+    uint32_t CodePage;  // of the line and the messages, as Encoding says
     void* OwnerWindow;  // HWND, or null when the console window was not found
     int32_t ExitCode;
 };

@@ -5,65 +5,71 @@
 
 namespace {
 
-const char16_t* CommandLine(const ParamReader& reader, Arena& arena)
+// Walks `line` token by token and returns how many there are, the program's
+// name included. With `tokens`, it also ends each token's text in place (on
+// its closing quote or the blank after it, which the walk has already
+// passed) and notes where each begins.
+int SplitTokens(char16_t* line, const char16_t** tokens)
 {
-    if (reader.Wide) {
-        const char16_t* line = OsWideCommandLine();
-        return line ? line : u"";
-    }
-    // A blank or a double quote is never half of a double-byte character,
-    // so the widened line splits where its bytes did, and no parameter is
-    // cut inside a character.
-    const char* bytes = OsCommandLine();
-    ptrdiff_t length;
-    return Widen(OsAnsiCodePage(), bytes ? bytes : "", Length(bytes), arena, &length);
-}
-
-}  // namespace
-
-void StartParamReader(ParamReader& reader, bool wide)
-{
-    reader.Cursor = 0;
-    reader.Wide = wide;
-}
-
-char16_t* NextParam(ParamReader& reader, Arena& arena)
-{
-    // The line is scanned from its start every time; nothing of an earlier
-    // call is kept but the cursor.
-    const char16_t* at = CommandLine(reader, arena);
-    for (int number = -1;; number++) {
+    int count = 0;
+    char16_t* at = line;
+    for (;;) {
         while (*at == u' ') {
             at++;
         }
         if (!*at) {
-            break;
+            return count;
         }
-        const char16_t* begin;
-        const char16_t* end;
+        // A quote ends a quoted token and a blank a bare one; a unit right
+        // after a closing quote starts the next token.
+        char16_t end = u' ';
         if (*at == u'"') {
-            begin = ++at;
-            while (*at && *at != u'"') {
-                at++;
-            }
-            end = at;
-            if (*at) {
-                at++;  // the closing quote; a unit right after it starts the next token
-            }
-        } else {
-            begin = at;
-            while (*at && *at != u' ') {
-                at++;
-            }
-            end = at;
-            if (*at) {
-                at++;
-            }
+            end = u'"';
+            at++;
         }
-        if (number == reader.Cursor) {
-            reader.Cursor++;
-            return CopyText(arena, begin, end - begin);
+        char16_t* begin = at;
+        while (*at && *at != end) {
+            at++;
+        }
+        if (tokens) {
+            tokens[count] = begin;
+        }
+        count++;
+        if (*at) {
+            if (tokens) {
+                *at = 0;
+            }
+            at++;
         }
     }
-    return CopyText(arena, u"", 0);
+}
+
+}  // namespace
+
+void StartParamReader(ParamReader& reader, Arena& arena)
+{
+    const char16_t* line = OsWideCommandLine();
+    line = line ? line : u"";
+    char16_t* copy = CopyText(arena, line, Length(line));
+    int count = SplitTokens(copy, nullptr);
+    const char16_t** tokens = New<const char16_t*>(arena, count + 1);
+    SplitTokens(copy, tokens);
+    reader.Params = tokens + 1;
+    reader.Count = count > 0 ? count - 1 : 0;
+    reader.Cursor = 0;
+}
+
+void UseAnsiParams(ParamReader& reader, Arena& arena)
+{
+    for (int i = 0; i < reader.Count; i++) {
+        reader.Params[i] = AsAnsiCommandLine(reader.Params[i], arena);
+    }
+}
+
+const char16_t* NextParam(ParamReader& reader)
+{
+    if (reader.Cursor >= reader.Count) {
+        return u"";
+    }
+    return reader.Params[reader.Cursor++];
 }

@@ -3,19 +3,27 @@
 
 // Hands out the command line's parameters from left to right. The blank is
 // the only separator, a double quote groups, nothing escapes, and the first
-// token (the program's name) is skipped. The line is asked of the system
-// afresh on every call: the UTF-16 one, or the ANSI one read in the ANSI
-// code page, which is what the program has always split.
+// token (the program's name) is skipped. The line is the UTF-16 one, split
+// once: a look-alike that the ANSI line would turn into a quote or a blank
+// can never move a split.
 struct ParamReader {
+    const char16_t** Params;  // every parameter after the program's name
+    int Count;
     int Cursor;  // number of the next parameter to hand out
-    bool Wide;   // read the UTF-16 line rather than the ANSI one
 };
 
-// Sets the cursor to the first parameter of the chosen line.
-void StartParamReader(ParamReader& reader, bool wide);
+// Splits the process's UTF-16 command line into its parameters, once, in
+// time and memory in proportion to the line, and sets the cursor to the
+// first.
+void StartParamReader(ParamReader& reader, Arena& arena);
 
-// The parameter at the cursor as a new text, without its enclosing quotes,
-// and moves the cursor on. Past the last parameter it returns "" and leaves
-// the cursor alone, so an empty quoted parameter is the only empty text that
-// moves it.
-char16_t* NextParam(ParamReader& reader, Arena& arena);
+// Puts in place of every parameter what the ANSI command line has always
+// given the program for it: its characters converted into the ANSI code page
+// as the system converts that line (look-alikes for what the code page
+// lacks), read back. The split stays the UTF-16 line's.
+void UseAnsiParams(ParamReader& reader, Arena& arena);
+
+// The parameter at the cursor, without its enclosing quotes, and moves the
+// cursor on. Past the last parameter it returns "" and leaves the cursor
+// alone, so an empty quoted parameter is the only empty text that moves it.
+const char16_t* NextParam(ParamReader& reader);

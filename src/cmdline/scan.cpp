@@ -14,21 +14,26 @@ struct Option {
     uint16_t ClearDialog;
     uint8_t SetOutput;
     uint8_t ClearOutput;
+    uint8_t Kind;      // the dialog it asks for; OpenOne: none
+    uint8_t Encoding;  // the line's code page it asks for; AnsiEncoding: none
 };
 
 const Option Options[] = {
-    {"/noquote", 0, 0, 0, QuoteNames},
-    {"/noquotes", 0, 0, 0, QuoteNames},
-    {"/nocrlf", 0, 0, NoLineEnd, 0},
+    {"/noquote", 0, 0, 0, QuoteNames, OpenOne, AnsiEncoding},
+    {"/noquotes", 0, 0, 0, QuoteNames, OpenOne, AnsiEncoding},
+    {"/nocrlf", 0, 0, NoLineEnd, 0, OpenOne, AnsiEncoding},
     // Multiple names come back NUL-separated only in the explorer style.
-    {"/multiselect", OfnAllowMultiSelect | OfnExplorer, 0, 0, 0},
-    {"/maynotexist", 0, OfnFileMustExist, 0, 0},
-    {"/utf8", 0, 0, Utf8Line, ConsoleLine},
-    {"/consolecp", 0, 0, ConsoleLine, Utf8Line},
+    {"/multiselect", OfnAllowMultiSelect | OfnExplorer, 0, 0, 0, OpenSeveral, AnsiEncoding},
+    {"/maynotexist", 0, OfnFileMustExist, 0, 0, OpenOne, AnsiEncoding},
+    // Read before everything else, by FindLineOption.
+    {"/utf8", 0, 0, 0, 0, OpenOne, Utf8Encoding},
+    {"/consolecp", 0, 0, 0, 0, OpenOne, ConsoleEncoding},
     // The save dialog takes a name that does not exist yet, and asks before
-    // one that does is chosen.
-    {"/save", OfnOverwritePrompt, OfnFileMustExist, 0, 0},
-    {"/folder", 0, 0, PickFolder, 0},
+    // one that does is chosen; but its folder must exist, and a read-only
+    // file is no place to write: the dialog says so itself, and the script
+    // never gets such a name.
+    {"/save", OfnOverwritePrompt | OfnPathMustExist | OfnNoReadOnlyReturn, OfnFileMustExist, 0, 0, SaveOne, AnsiEncoding},
+    {"/folder", 0, 0, 0, 0, PickOneFolder, AnsiEncoding},
 };
 
 // Each of these asks for a dialog of its own; the two others cannot take
@@ -50,25 +55,26 @@ const Option* FindOption(const char16_t* param, Arena arena)
 
 // The parameters after PathAndFilters, up to the first empty one; null
 // after the last.
-char16_t* NextWalked(ParamReader& reader, Arena& arena)
+const char16_t* NextWalked(ParamReader& reader)
 {
-    char16_t* param = NextParam(reader, arena);
+    const char16_t* param = NextParam(reader);
     return IsEmpty(param) ? nullptr : param;
 }
 
 }  // namespace
 
-uint32_t FindLineOption(ParamReader& reader, Arena& arena)
+LineEncoding FindLineOption(ParamReader& reader, Arena& arena)
 {
-    uint32_t line = 0;
-    NextParam(reader, arena);  // CommandString
-    NextParam(reader, arena);  // PathAndFilters, even when it starts with a slash
-    while (char16_t* param = NextWalked(reader, arena)) {
+    LineEncoding line = AnsiEncoding;
+    NextParam(reader);  // CommandString
+    NextParam(reader);  // PathAndFilters, even when it starts with a slash
+    while (const char16_t* param = NextWalked(reader)) {
         const Option* option = param[0] == u'/' ? FindOption(param, arena) : nullptr;
-        if (option && (option->SetOutput & (Utf8Line | ConsoleLine))) {
-            line = option->SetOutput;
+        if (option && option->Encoding) {
+            line = (LineEncoding)option->Encoding;
         }
     }
+    reader.Cursor = 0;
     return line;
 }
 
@@ -81,13 +87,15 @@ const char16_t* Scan(DialogSettings& settings, ParamReader& reader, Arena& arena
 
     // The second parameter is always the path, even when it starts with a
     // slash.
-    const char16_t* path = NextParam(reader, arena);
-    const char16_t* resolved = ResolveFullPath(path, arena);
-    if (IsEmpty(resolved)) {
-        resolved = u"*.*";
+    const char16_t* path = NextParam(reader);
+    if (IsEmpty(path)) {
+        // Every file, in the folder that the dialog likes.
+        settings.Patterns = u"*.*";
+        settings.InitialDir = u"";
+    } else {
+        settings.Patterns = NamePart(path, arena);
+        settings.InitialDir = ResolveFullPath(DirPart(path, arena), arena);
     }
-    settings.Patterns = NamePart(resolved, arena);
-    settings.InitialDir = DirPart(resolved, arena);
     if (!IsValidPatternList(settings.Patterns)) {
         return Concat(arena, "Invalid parameter: ", path);
     }
@@ -96,7 +104,8 @@ const char16_t* Scan(DialogSettings& settings, ParamReader& reader, Arena& arena
 
     // An empty parameter ends the walk, also an empty quoted one in the
     // middle: what follows it is never read.
-    while (char16_t* param = NextWalked(reader, arena)) {
+    bool mixed = false;
+    while (const char16_t* param = NextWalked(reader)) {
         if (param[0] == u'/') {
             const Option* option = FindOption(param, arena);
             if (!option) {
@@ -104,6 +113,10 @@ const char16_t* Scan(DialogSettings& settings, ParamReader& reader, Arena& arena
             }
             settings.DialogFlags = (settings.DialogFlags & ~option->ClearDialog) | option->SetDialog;
             settings.OutputFlags = (settings.OutputFlags & ~option->ClearOutput) | option->SetOutput;
+            if (option->Kind) {
+                mixed |= settings.Kind != OpenOne && settings.Kind != option->Kind;
+                settings.Kind = (DialogKind)option->Kind;
+            }
         } else if (IsEmpty(settings.WindowTitle)) {
             settings.WindowTitle = param;
         } else if (IsValidFileName(param)) {
@@ -112,10 +125,7 @@ const char16_t* Scan(DialogSettings& settings, ParamReader& reader, Arena& arena
             return Concat(arena, "Invalid parameter: ", param);
         }
     }
-    // One bit for each, and none of them shared.
-    uint32_t kinds = (settings.DialogFlags & (OfnAllowMultiSelect | OfnOverwritePrompt)) |
-                     (settings.OutputFlags & PickFolder);
-    if (kinds & (kinds - 1)) {
+    if (mixed) {
         return Concat(arena, OneDialog, nullptr);
     }
     return nullptr;

@@ -182,7 +182,7 @@ Selection DecodeSelection(const char16_t* buffer, ptrdiff_t chars, bool multiple
     return selection;
 }
 
-LineNames NamesForLine(const Selection& selection, uint32_t codePage, const char* codePageName, Arena& arena)
+LineNames NamesForLine(const Selection& selection, uint32_t codePage, const char* refusal, Arena& arena)
 {
     LineNames line = {};
     if (selection.Message) {
@@ -211,9 +211,7 @@ LineNames NamesForLine(const Selection& selection, uint32_t codePage, const char
     auto refuse = [&](ptrdiff_t nameLength) {
         full[nameAt + nameLength] = 0;
         LineNames refused = {};
-        // Put together from its parts, which the three code pages share.
-        const char16_t* why = Concat(arena, codePageName, Concat(arena, " and without a short name: ", full));
-        refused.Message = Concat(arena, "Name not in ", why);
+        refused.Message = Concat(arena, refusal, full);
         return refused;
     };
 

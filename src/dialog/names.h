@@ -36,8 +36,8 @@ Selection DecodeSelection(const char16_t* buffer, ptrdiff_t chars, bool multiple
 // holds it; else with the 8.3 alias of just the components that need one
 // (the folder's asked once for the whole list; a name that does not exist
 // yet keeps its last component where that converts exactly); else not at
-// all, and Message, "Name not in `codePageName` and without a short name: ",
-// names the first name that cannot be written. All names or none.
-LineNames NamesForLine(const Selection& selection, uint32_t codePage, const char* codePageName, Arena& arena);
+// all, and Message, `refusal` followed by the full name, names the first
+// name that cannot be written. All names or none.
+LineNames NamesForLine(const Selection& selection, uint32_t codePage, const char* refusal, Arena& arena);
 
 extern const char SelectionTooLong[];

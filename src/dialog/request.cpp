@@ -3,17 +3,12 @@
 
 namespace {
 
-// Which code page could not hold a name, for the refusal.
-const char* LineCodePageName(uint32_t outputFlags)
-{
-    if (outputFlags & Utf8Line) {
-        return "UTF-8";
-    }
-    if (outputFlags & ConsoleLine) {
-        return "the console's code page";
-    }
-    return "the ANSI code page";
-}
+// Why a name cannot be written, whole, for each code page of the line.
+const char* const NoShortName[] = {
+    "Name not in the ANSI code page and without a short name: ",
+    "Name not in the console's code page and without a short name: ",
+    "Name not in UTF-8 and without a short name: ",
+};
 
 const char NoFolderPicker[] = "No folder picker on this system";
 
@@ -79,11 +74,11 @@ OsDialogRequest FillRequest(const DialogSettings& settings, Arena& arena)
     request.InitialDir = settings.InitialDir ? settings.InitialDir : u"";
     request.Title = settings.WindowTitle;
     request.Flags = settings.DialogFlags;
-    if (settings.OutputFlags & PickFolder) {
+    if (settings.Kind == PickOneFolder) {
         request.Flags = FolderOptions;
     } else {
         request.Filter = BuildFilter(settings.Patterns, arena);
-        if (settings.DialogFlags & OfnOverwritePrompt) {
+        if (settings.Kind == SaveOne) {
             request.DefExt = DefaultExtension(request.Filter, arena);
         }
     }
@@ -101,7 +96,7 @@ LineNames ShowDialog(DialogSettings& settings, Arena& arena)
     // A failure, also Windows' for a choice too long for the buffer, is
     // taken as a cancel, with no word said.
     bool chosen;
-    if (settings.OutputFlags & PickFolder) {
+    if (settings.Kind == PickOneFolder) {
         OsPickResult picked = OsPickFolder(request);
         if (picked == OsNoPicker) {
             LineNames none = {};
@@ -110,13 +105,13 @@ LineNames ShowDialog(DialogSettings& settings, Arena& arena)
         }
         chosen = picked == OsPicked;
     } else {
-        chosen = (settings.DialogFlags & OfnOverwritePrompt ? OsSaveFileDialog : OsOpenFileDialog)(request);
+        chosen = (settings.Kind == SaveOne ? OsSaveFileDialog : OsOpenFileDialog)(request);
     }
     if (!chosen) {
         return LineNames{};
     }
-    Selection selection = DecodeSelection(request.File, SelectionChars, settings.DialogFlags & OfnAllowMultiSelect, arena);
-    LineNames names = NamesForLine(selection, settings.CodePage, LineCodePageName(settings.OutputFlags), arena);
+    Selection selection = DecodeSelection(request.File, SelectionChars, settings.Kind == OpenSeveral, arena);
+    LineNames names = NamesForLine(selection, settings.CodePage, NoShortName[settings.Encoding], arena);
     if (!names.Message) {
         settings.ExitCode = StatusChosen;
     }

@@ -7,12 +7,10 @@
 // fake Windows. Handles and windows are opaque pointers here, texts are the
 // program's own 8-bit texts, and no Windows type leaks past this header.
 
-// GetCommandLineA: the raw command line of the process, the program's name
-// first, exactly as the process was started, in the ANSI code page.
-const char* OsCommandLine();
-
-// GetCommandLineW: the same line as the system keeps it, in UTF-16. The ANSI
-// one is made from it, with look-alikes for what the code page lacks.
+// GetCommandLineW: the raw command line of the process, the program's name
+// first, exactly as the process was started, in UTF-16 as the system keeps
+// it. (The ANSI one is made from it, with look-alikes for what the code page
+// lacks; the program never reads that one.)
 const char16_t* OsWideCommandLine();
 
 // GetFullPathNameW: writes the full path of `text` into `buffer` of `size`
@@ -74,6 +72,12 @@ uint32_t OsWiden(uint32_t codePage, const char* bytes, uint32_t length, char16_t
 // replacement, never silently right; callers that need exactness read the
 // bytes back. Returns the count written; 0 when it fails or does not fit.
 uint32_t OsNarrow(uint32_t codePage, const char16_t* wide, uint32_t length, char* bytes, uint32_t capacity);
+
+// WideCharToMultiByte to the ANSI code page with the system's best fit, as
+// the system makes the ANSI command line from the UTF-16 one: "＂"
+// becomes a quote in code page 1252. Returns the count written; 0 when it
+// fails or does not fit.
+uint32_t OsNarrowAsCommandLine(const char16_t* wide, uint32_t length, char* bytes, uint32_t capacity);
 
 // GetShortPathNameW: `path` with each component that has an 8.3 alias
 // replaced by it (a component without one stays as it is). Returns its

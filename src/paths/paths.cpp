@@ -4,45 +4,64 @@
 
 namespace {
 
-constexpr uint32_t ResolveBufferSize = 260;  // MAX_PATH, the NUL included
+// A path fits this for most folders; a longer one gets what the system asks.
+constexpr uint32_t ResolveBufferSize = 260;
 
-}  // namespace
-
-char16_t* ResolveFullPath(const char16_t* text, Arena& arena)
+// Where DirPart begins: after a leading double quote.
+ptrdiff_t FolderStart(const char16_t* text)
 {
-    if (IsEmpty(text)) {
-        return CopyText(arena, u"", 0);
-    }
-    char16_t* buffer = New<char16_t>(arena, ResolveBufferSize);
-    uint32_t length = OsFullPathName(text, ResolveBufferSize, buffer);
-    // A path that does not fit is reported with the size it needs, or (by
-    // some versions of Wine) as a failure: both leave the text as given.
-    if (length >= 1 && length < ResolveBufferSize) {
-        return buffer;
-    }
-    return CopyText(arena, text, Length(text));
+    return (text && text[0] == u'"') ? 1 : 0;
 }
 
-char16_t* DirPart(const char16_t* text, Arena& arena)
+// Where DirPart ends and NamePart begins.
+ptrdiff_t FolderEnd(const char16_t* text)
 {
-    ptrdiff_t start = (text && text[0] == u'"') ? 1 : 0;
+    ptrdiff_t start = FolderStart(text);
     ptrdiff_t end = start;
     for (ptrdiff_t i = 0; text && text[i] && text[i] != u'|'; i++) {
         if (IsSeparator(text[i])) {
             end = i + 1;
         }
     }
-    return CopyText(arena, text + start, end - start);
+    if (end == start && text && text[start] && text[start + 1] == u':') {
+        end = start + 2;  // "C:*.txt": the current directory of drive C:
+    }
+    return end;
+}
+
+}  // namespace
+
+char16_t* ResolveFullPath(const char16_t* folder, Arena& arena)
+{
+    const char16_t* asked = IsEmpty(folder) ? u"." : folder;
+    uint32_t size = ResolveBufferSize;
+    for (int tries = 0; tries < 2; tries++) {
+        // One unit more than the system is told, for a final separator.
+        char16_t* buffer = New<char16_t>(arena, size + 1);
+        uint32_t length = OsFullPathName(asked, size, buffer);
+        if (length == 0) {
+            break;
+        }
+        if (length < size) {
+            if (!IsSeparator(buffer[length - 1])) {
+                buffer[length] = u'\\';
+            }
+            return buffer;
+        }
+        size = length;  // what it needs, the NUL included
+    }
+    return CopyText(arena, folder, Length(folder));
+}
+
+char16_t* DirPart(const char16_t* text, Arena& arena)
+{
+    ptrdiff_t start = FolderStart(text);
+    return CopyText(arena, text + start, FolderEnd(text) - start);
 }
 
 char16_t* NamePart(const char16_t* text, Arena& arena)
 {
-    ptrdiff_t start = (text && text[0] == u'"') ? 1 : 0;
-    for (ptrdiff_t i = 0; text && text[i]; i++) {
-        if (IsSeparator(text[i])) {
-            start = i + 1;
-        }
-    }
+    ptrdiff_t start = FolderEnd(text);
     ptrdiff_t end = start;
     while (text && text[end] && text[end] != u'"') {
         end++;
@@ -56,8 +75,10 @@ bool IsValidPatternList(const char16_t* text)
     // description would hide every filter from it on: none may be empty.
     ptrdiff_t texts = 0;
     bool bars = false;
+    bool separators = false;
     for (const char16_t* start = text; text; text++) {
         if (*text && *text != u'|') {
+            separators |= IsSeparator(*text);
             continue;
         }
         texts++;
@@ -70,7 +91,7 @@ bool IsValidPatternList(const char16_t* text)
         bars = true;
         start = text + 1;
     }
-    return !bars || texts % 2 == 0;
+    return !bars || (texts % 2 == 0 && !separators);
 }
 
 bool IsValidFileName(const char16_t* text)

@@ -21,11 +21,6 @@ BOOL WINAPI CallControlHandler(DWORD event)
 
 }  // namespace
 
-const char* OsCommandLine()
-{
-    return GetCommandLineA();
-}
-
 const char16_t* OsWideCommandLine()
 {
     return (const char16_t*)GetCommandLineW();
@@ -112,6 +107,14 @@ uint32_t OsNarrow(uint32_t codePage, const char16_t* wide, uint32_t length, char
                    (codePage >= 50220 && codePage <= 50229) || (codePage >= 57002 && codePage <= 57011);
     return (uint32_t)WideCharToMultiByte(codePage, noFlags ? 0 : WC_NO_BEST_FIT_CHARS, (LPCWSTR)wide, (int)length,
                                          bytes, (int)capacity, nullptr, nullptr);
+}
+
+uint32_t OsNarrowAsCommandLine(const char16_t* wide, uint32_t length, char* bytes, uint32_t capacity)
+{
+    // No flags: best fit and the default character, which is what the
+    // system's own conversion of the command line does.
+    return (uint32_t)WideCharToMultiByte(CP_ACP, 0, (LPCWSTR)wide, (int)length, bytes, (int)capacity, nullptr,
+                                         nullptr);
 }
 
 uint32_t OsShortPath(const char16_t* path, char16_t* buffer, uint32_t capacity)

@@ -28,7 +28,10 @@ const std::string Help =
     "    /utf8 /consoleCP /save /folder\r\n"
     "\n";
 
-constexpr uint32_t Hide = 0x4, MustExist = 0x1000, Multi = 0x200 | 0x80000, Overwrite = 0x2;
+constexpr uint32_t Hide = 0x4, MustExist = 0x1000, Multi = 0x200 | 0x80000;
+// OFN_OVERWRITEPROMPT, OFN_PATHMUSTEXIST, OFN_NOREADONLYRETURN: a name the
+// script can write to.
+constexpr uint32_t Save = 0x2 | 0x800 | 0x8000;
 // FOS_NOCHANGEDIR, FOS_PICKFOLDERS, FOS_FORCEFILESYSTEM, FOS_PATHMUSTEXIST,
 // FOS_FILEMUSTEXIST.
 constexpr uint32_t FolderOnly = 0x8 | 0x20 | 0x40 | 0x800 | 0x1000;
@@ -155,6 +158,16 @@ const OutcomeCase OutcomeCases[] = {
      "Invalid parameter: Text|*.txt|All|\n", 255},
     {"an empty description", "t x C:\\d\\|*.log", "C:\\a\0"s, "", "Invalid parameter: C:\\d\\|*.log\n", 255},
     {"a bar alone", "t x | /save", "C:\\a\0"s, "", "Invalid parameter: |\n", 255},
+    // A folder goes before the first bar; after it, a separator would move
+    // the folder silently.
+    {"a folder in a pattern text", "t x \"C:\\w\\Texts|*.txt|All|sub\\*.*\"", "C:\\a\0"s, "",
+     "Invalid parameter: C:\\w\\Texts|*.txt|All|sub\\*.*\n", 255},
+    {"a slash in a later text", "t x \"C:\\w\\Texts|*.txt|All/any|*.*\"", "C:\\a\0"s, "",
+     "Invalid parameter: C:\\w\\Texts|*.txt|All/any|*.*\n", 255},
+    // The ANSI line would hold quotes for U+FF02, and split there: /noquote
+    // would be read, and "&" run by cmd.
+    {"a look-alike quote splits nothing", "", "C:\\w\\a&b.txt\0"s, "set f=\"C:\\w\\a&b.txt\"\r\n", "", 0,
+     [] { Fake.WideCommandLine = u"t \"set f=\" \"C:\\w\\x\uFF02 /noquote \uFF02\\*.*\""; }},
     // The statuses.
     {"cancelled", "t x C:\\*.*", Cancel, "", "", 1},
     // Windows' dialog fails on a selection too long for its buffer: a
@@ -236,6 +249,7 @@ struct NameCase {
     std::string out;
     std::string err;
     int32_t status;
+    uint32_t console = 850;  // 0: the process has no console
 };
 
 // Code page 1252 holds "é" but not "Ł" (best fit: "L") nor "中" ("?", a
@@ -284,6 +298,8 @@ const NameCase NameCases[] = {
     // One name without an exact form spoils the whole list: all or nothing.
     {"multiple, one bad name", 1252, "*.* /multiselect", u"C:\\d\0a\0\u4E2D.txt\0b\0\0"s, {}, "",
      NoForm + "C:\\d\\?.txt\n", 1},
+    {"multiple, folder alias of fewer parts", 1252, "*.* /multiselect", u"C:\\d\\\u4E2D\0a\0\0"s,
+     {{u"C:\\d\\\u4E2D", u"C:\\_~1"}}, "", NoForm + "C:\\d\\?\n", 1},
     {"multiple, bad folder", 1252, "*.* /multiselect", u"C:\\\u4E2D\0a\0\0"s, {}, "", NoForm + "C:\\?\n", 1},
     {"single under multiple", 1252, "*.* /multiselect", u"C:\\d\\\u4E2D\0\0"s, {{u"C:\\d\\\u4E2D", u"C:\\d\\_~1"}},
      "set f=\"C:\\d\\_~1\"\r\n", "", 0},
@@ -314,6 +330,13 @@ const NameCase NameCases[] = {
      NoConsoleForm + "C:\\d\\?og.txt\n", 1},
     {"the last of the two wins", 1252, "*.* /consolecp /utf8", u"C:\\d\\caf\u00E9.txt\0"s, {},
      "set f=\"C:\\d\\caf\xC3\xA9.txt\"\r\n", "", 0},
+    {"the last of the two refuses", 1252, "*.* /utf8 /consolecp", u"C:\\d\\\u0141og.txt\0"s, {}, "",
+     NoConsoleForm + "C:\\d\\?og.txt\n", 1},
+    // The refusal names the code page used: without a console, the ANSI one.
+    {"/consolecp, no console", 1252, "*.* /consolecp", u"C:\\d\\caf\u00E9.txt\0"s, {},
+     "set f=\"C:\\d\\caf\xE9.txt\"\r\n", "", 0, 0},
+    {"/consolecp, no console, no alias", 1252, "*.* /consolecp", u"C:\\d\\\u0141og.txt\0"s, {}, "",
+     NoForm + "C:\\d\\?og.txt\n", 1, 0},
     // Nothing after an empty parameter is read, these options neither.
     {"after an empty one", 1252, "*.* \"\" /utf8", u"C:\\d\\caf\u00E9.txt\0"s, {}, "set f=\"C:\\d\\caf\xE9.txt\"\r\n", "",
      0},
@@ -327,6 +350,7 @@ TEST(Program, NeverWritesANameThatIsNotTheChosenFile)
             Fake.AnsiCodePage = c.ansi;
             Fake.WideAnswer = c.answer;
             Fake.ShortPaths = c.aliases;
+            Fake.ConsoleCodePage = c.console;
         });
         EXPECT_EQ(run.status, c.status);
         EXPECT_EQ(run.out, c.out);
@@ -349,7 +373,11 @@ TEST(Program, TakesAnyCharacterFromTheWideLineWithALineOption)
         std::string out;
         std::string err;
         int32_t status;
+        std::u16string title = u"\u03A9 title";  // and the other texts, exactly
     } cases[] = {
+        // Without an option, what the ANSI line has always held: look-alikes.
+        {"no option", 850, u"t \"set \u0141=\" \"C:\\\u03A9\\*.\u4E2D\" \"\u03A9 title\" \u0141.txt",
+         "set L=\"C:\\a\"\r\n", "", 0, u"? title"},
         {"/utf8", 850, u"t \"set \u0141=\" \"C:\\\u03A9\\*.\u4E2D\" \"\u03A9 title\" \u0141.txt /utf8",
          "set \xC5\x81=\"C:\\a\"\r\n", "", 0},
         {"/consolecp", 65001, u"t \"set \u0141=\" \"C:\\\u03A9\\*.\u4E2D\" \"\u03A9 title\" \u0141.txt /consolecp",
@@ -357,6 +385,9 @@ TEST(Program, TakesAnyCharacterFromTheWideLineWithALineOption)
         // Without a console, the ANSI code page; it cannot hold the command.
         {"no console", 0, u"t \"set \u0141=\" \"C:\\\u03A9\\*.\u4E2D\" \"\u03A9 title\" \u0141.txt /consolecp", "",
          "Invalid parameter: set ?=\n", 255},
+        {"no console, the ANSI code page", 0,
+         u"t \"set \u00E9=\" \"C:\\\u03A9\\*.\u4E2D\" \"\u03A9 title\" \u0141.txt /consolecp",
+         "set \xE9=\"C:\\a\"\r\n", "", 0},
         {"message in the line's code page", 850, u"t x *.* \u00E9 a\u00E9\u0141? /consolecp", "",
          "Invalid parameter: a\x82?\?\n", 255},
     };
@@ -369,11 +400,15 @@ TEST(Program, TakesAnyCharacterFromTheWideLineWithALineOption)
         EXPECT_EQ(run.out, c.out);
         EXPECT_EQ(run.err, c.err);
         EXPECT_EQ(run.status, c.status);
-        if (c.status == 0) {
+        if (c.status == 0 && c.title[0] == u'?') {
+            ASSERT_TRUE(run.request);
+            EXPECT_EQ(run.request->WideTitle, c.title);
+            EXPECT_EQ(run.request->WideFile, u"L.txt");
+        } else if (c.status == 0) {
             ASSERT_TRUE(run.request);
             EXPECT_EQ(run.request->WideInitialDir, u"C:\\\u03A9\\");
             EXPECT_EQ(run.request->WideFilter, u"*.\u4E2D\0*.\u4E2D\0\0"s);
-            EXPECT_EQ(run.request->WideTitle, u"\u03A9 title");
+            EXPECT_EQ(run.request->WideTitle, c.title);
             EXPECT_EQ(run.request->WideFile, u"\u0141.txt");
         }
     }
@@ -385,6 +420,23 @@ TEST(Program, CommitsMemoryAsTheSelectionNeedsIt)
     Outcome one = RunProgramWith("t x *.*", "C:\\a\0"s);
     EXPECT_EQ(one.status, 0);
     EXPECT_LT(Fake.Committed, 256 << 10);
+    const ptrdiff_t oneCommitted = Fake.Committed;
+
+    // The longest command line Windows starts a process with, 16000
+    // parameters in 32766 units: each one read, and converted, once.
+    for (std::string option : {"", " /utf8", " /consolecp"}) {
+        std::string line = "t x *.*" + option;
+        for (int params = option.empty() ? 2 : 3; params < 15999; params++) {
+            line += " n";  // the title, then initial names
+        }
+        const std::string last(32766 - line.size() - 1, 'z');
+        line += " " + last;
+        Outcome many = RunProgramWith(line, "C:\\a\0"s);
+        EXPECT_EQ(many.status, 0) << many.err;
+        ASSERT_TRUE(many.request);
+        EXPECT_EQ(many.request->File, last);
+        EXPECT_LT(Fake.Committed, oneCommitted + (1 << 20));
+    }
 
     // Every name of a full selection needs an alias: what each takes is
     // given back, so memory follows the line (some 50 KB here), not the
@@ -475,21 +527,24 @@ const RequestCase RequestCases[] = {
     // Resolved against the current directory C:\work.
     {"relative", "*.txt;*.doc", "C:\\work\\", "*.txt;*.doc\0*.txt;*.doc\0\0"s, {}, "", Hide | MustExist},
     {"relative folder", "sub/dir/../*.txt", "C:\\work\\sub\\", "*.txt\0*.txt\0\0"s, {}, "", Hide | MustExist},
-    {"drive alone", "C:", "C:\\", "work\0work\0\0"s, {}, "", Hide | MustExist},
+    {"drive alone", "C:", "C:\\work\\", "\0"s, {}, "", Hide | MustExist},
+    {"drive's current folder", "C:*.txt", "C:\\work\\", "*.txt\0*.txt\0\0"s, {}, "", Hide | MustExist},
+    // Patterns are not path text: the system would drop a final dot.
+    {"no extension", "sub\\*.", "C:\\work\\sub\\", "*.\0*.\0\0"s, {}, "", Hide | MustExist},
     // Named filters, the first one selected.
     {"named filters", "\"C:\\docs\\Text files (*.txt)|*.txt;*.text|All files|*.*\"", "C:\\docs\\",
      "Text files (*.txt)\0*.txt;*.text\0All files\0*.*\0\0"s, {}, "", Hide | MustExist},
     // The save dialog: the default extension is the first filter's first
     // pattern's, when that is a plain "*.ext".
     {"save", "C:\\docs\\*.txt;*.log T report /save", "C:\\docs\\", "*.txt;*.log\0*.txt;*.log\0\0"s, "T",
-     "report", Hide | Overwrite, "save", "txt"},
+     "report", Hide | Save, "save", "txt"},
     {"save, named", "\"C:\\d\\Logs|*.log;*.txt|All|*.*\" /save /maynotexist", "C:\\d\\",
-     "Logs\0*.log;*.txt\0All\0*.*\0\0"s, {}, "", Hide | Overwrite, "save", "log"},
+     "Logs\0*.log;*.txt\0All\0*.*\0\0"s, {}, "", Hide | Save, "save", "log"},
     {"save, first filter any", "\"C:\\d\\All|*.*|Text|*.txt\" /save", "C:\\d\\", "All\0*.*\0Text\0*.txt\0\0"s, {},
-     "", Hide | Overwrite, "save"},
-    {"save, wildcard", "C:\\d\\*.t?t /save", "C:\\d\\", "*.t?t\0*.t?t\0\0"s, {}, "", Hide | Overwrite, "save"},
-    {"save, two dots", "C:\\d\\*.tar.gz /save", "C:\\d\\", "*.tar.gz\0*.tar.gz\0\0"s, {}, "", Hide | Overwrite, "save"},
-    {"save, not a bare star", "C:\\d\\r*.txt /save", "C:\\d\\", "r*.txt\0r*.txt\0\0"s, {}, "", Hide | Overwrite,
+     "", Hide | Save, "save"},
+    {"save, wildcard", "C:\\d\\*.t?t /save", "C:\\d\\", "*.t?t\0*.t?t\0\0"s, {}, "", Hide | Save, "save"},
+    {"save, two dots", "C:\\d\\*.tar.gz /save", "C:\\d\\", "*.tar.gz\0*.tar.gz\0\0"s, {}, "", Hide | Save, "save"},
+    {"save, not a bare star", "C:\\d\\r*.txt /save", "C:\\d\\", "r*.txt\0r*.txt\0\0"s, {}, "", Hide | Save,
      "save"},
     // The folder picker: no filter, options of its own.
     {"folder", "C:\\docs\\*.txt Pick start /folder /maynotexist", "C:\\docs\\", "", "Pick", "start", FolderOnly,
@@ -524,11 +579,10 @@ TEST(Program, HandsALongPatternListToTheDialogWhole)
         patterns += (i ? ";*.e" : "*.e") + std::to_string(1000 + i).substr(1);
     }
     ASSERT_GT(patterns.size(), 510u);
-    // Too long to resolve (its full path would pass 259 characters), so it
-    // is split as given.
-    Outcome run = RunProgramWith("t cmd " + patterns, Cancel);
+    // However long the patterns, only the folder is resolved.
+    Outcome run = RunProgramWith("t cmd sub\\" + patterns, Cancel);
     ASSERT_TRUE(run.request);
-    EXPECT_EQ(run.request->InitialDir, "");
+    EXPECT_EQ(run.request->InitialDir, "C:\\work\\sub\\");
     EXPECT_EQ(run.request->Filter, patterns + '\0' + patterns + '\0' + '\0');
 }
 
@@ -577,33 +631,30 @@ TEST(Program, OpensTheDialogOverTheConsoleWindow)
     }
 }
 
-TEST(Program, ResolvesThePathOnlyWhenTheFullPathFits)
+TEST(Program, ResolvesTheFolderWhole)
 {
-    // "C:\work\" is 8 characters: 251 more make a full path of 259.
-    const std::string fits(251, 'a');
-    const std::string tooLong(252, 'a');
+    const std::string deep = "C:\\work\\" + std::string(300, 'a') + "\\";
     struct {
         const char* label;
         std::string path;
         bool callFails;
         std::string dir;
-        std::string patterns;
+        int calls;
     } cases[] = {
-        {"259 characters", fits, false, "C:\\work\\", fits},
-        // Windows answers with the size it would need; the buffer then holds
-        // no path, and the text goes on as given.
-        {"260 characters", tooLong, false, "", tooLong},
-        {"too long, in a folder", "sub\\" + tooLong, false, "sub\\", tooLong},
-        {"call fails", "sub\\*.txt", true, "sub\\", "*.txt"},
-        {"call fails, no folder", "*.txt", true, "", "*.txt"},
+        // A full path longer than the first buffer: asked again with the
+        // size the system gives, never cut, never left relative.
+        {"longer than 260", std::string(300, 'a') + "\\*.txt", false, deep, 2},
+        {"no folder", "*.txt", false, "C:\\work\\", 1},
+        {"call fails", "sub\\*.txt", true, "sub\\", 1},
+        {"call fails, no folder", "*.txt", true, "", 1},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.label);
         Outcome run = RunProgramWith("t x " + c.path, Cancel, [&] { Fake.PathCallFails = c.callFails; });
         ASSERT_TRUE(run.request);
-        EXPECT_EQ(Fake.PathCalls, 1);
+        EXPECT_EQ(Fake.PathCalls, c.calls);
         EXPECT_EQ(run.request->InitialDir, c.dir);
-        EXPECT_EQ(run.request->Filter, c.patterns + '\0' + c.patterns + '\0' + '\0');
+        EXPECT_EQ(run.request->Filter, "*.txt\0*.txt\0\0"s);
     }
 }
 

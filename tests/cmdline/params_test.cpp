@@ -9,25 +9,23 @@ namespace {
 
 // Every parameter the reader hands out, in order, stopping at the first
 // call that leaves the cursor where it was.
-std::vector<std::string> ReadAll(const std::string& line, int* calls = nullptr)
+std::vector<std::string> ReadAll(const std::string& line)
 {
+    ResetFake();
     Fake.CommandLine = line;
     TestArena arena;
     ParamReader reader;
-    StartParamReader(reader, false);
+    StartParamReader(reader, arena);
     std::vector<std::string> params;
     for (;;) {
         int before = reader.Cursor;
-        std::string param = Narrow1252(NextParam(reader, arena));
+        std::string param = Narrow1252(NextParam(reader));
         if (reader.Cursor == before) {
             EXPECT_EQ(param, "") << "a call that does not move the cursor must return the empty text";
             break;
         }
         EXPECT_EQ(reader.Cursor, before + 1);
         params.push_back(param);
-    }
-    if (calls) {
-        *calls = reader.Cursor;
     }
     return params;
 }
@@ -78,52 +76,48 @@ TEST(NextParam, SplitsCommandLinesByItsOwnRules)
 
 TEST(NextParam, StaysExhaustedAfterTheLastParameter)
 {
-    Fake.CommandLine = "prog a ";
+    ResetFake();
+    Fake.WideCommandLine = u"prog a ";
     TestArena arena;
     ParamReader reader;
-    StartParamReader(reader, false);
-    EXPECT_EQ(Narrow1252(NextParam(reader, arena)), "a");
+    StartParamReader(reader, arena);
+    EXPECT_EQ(Narrow1252(NextParam(reader)), "a");
     for (int i = 0; i < 5; i++) {
-        EXPECT_EQ(Narrow1252(NextParam(reader, arena)), "");
+        EXPECT_EQ(Narrow1252(NextParam(reader)), "");
         EXPECT_EQ(reader.Cursor, 1);
     }
 }
 
-TEST(NextParam, AsksForTheCommandLineOnEveryCall)
+TEST(NextParam, SplitsTheWideLineOnceAndConvertsEachParameterAfter)
 {
-    TestArena arena;
-    ParamReader reader;
-    StartParamReader(reader, false);
-    Fake.CommandLine = "prog first x";
-    EXPECT_EQ(Narrow1252(NextParam(reader, arena)), "first");
-    Fake.CommandLine = "prog y second";
-    EXPECT_EQ(Narrow1252(NextParam(reader, arena)), "second");
-}
-
-TEST(NextParam, ReturnsCopiesThatOutliveTheLine)
-{
-    TestArena arena;
-    ParamReader reader;
-    StartParamReader(reader, false);
-    Fake.CommandLine = "prog \"one two\"";
-    char16_t* param = NextParam(reader, arena);
-    Fake.CommandLine.assign(Fake.CommandLine.size(), 'z');
-    EXPECT_EQ(Narrow1252(param), "one two");
-}
-
-TEST(NextParam, ReadsTheWideLineByTheSameRules)
-{
-    // The ANSI line of the same process holds look-alikes; it is not read.
-    Fake.CommandLine = "prog \"L ?\" \"a b\"";
-    Fake.WideCommandLine = u"prog \"\u0141 \u8868\" \uFF02a b\"";
-    TestArena arena;
-    ParamReader reader;
-    StartParamReader(reader, true);
-    std::vector<std::u16string> params;
-    for (char16_t* param; *(param = NextParam(reader, arena));) {
-        params.push_back(param);
+    // The ANSI line would hold a quote for U+FF02 and a blank for U+3000,
+    // and split there; the UTF-16 line is split, and each parameter then
+    // converted as the system converts the ANSI line.
+    const std::u16string line = u"prog \"C:\\w\\x\uFF02 /noquote \uFF02\\*.*\" a\u3000b \u0141\u00E9 \uFF02\"";
+    struct {
+        bool ansi;
+        std::vector<std::u16string> params;
+    } cases[] = {
+        {false, {u"C:\\w\\x\uFF02 /noquote \uFF02\\*.*", u"a\u3000b", u"\u0141\u00E9", u"\uFF02\""}},
+        {true, {u"C:\\w\\x\" /noquote \"\\*.*", u"a b", u"L\u00E9", u"\"\""}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.ansi ? "ANSI" : "UTF-16");
+        ResetFake();
+        Fake.WideCommandLine = line;
+        TestArena arena;
+        ParamReader reader;
+        StartParamReader(reader, arena);
+        Fake.WideCommandLine = u"prog other";  // read once, at the start
+        if (c.ansi) {
+            UseAnsiParams(reader, arena);
+        }
+        std::vector<std::u16string> params;
+        for (const char16_t* param; *(param = NextParam(reader));) {
+            params.push_back(param);
+        }
+        EXPECT_EQ(params, c.params);
     }
-    EXPECT_EQ(params, (std::vector<std::u16string>{u"\u0141 \u8868", u"\uFF02a", u"b\""}));
 }
 
 }  // namespace

@@ -304,7 +304,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         for (uint32_t codePage : {Fake.AnsiCodePage, 65001u, console}) {
             std::vector<std::string> commands = {FirstParam(cmdline)};
             if (Fake.WideCommandLine) {
-                commands.push_back(FakeNarrow(codePage, FakeWiden(65001, FirstParam(FakeNarrow(65001, wideCommand)))));
+                std::u16string first = FakeWiden(65001, FirstParam(FakeNarrow(65001, wideCommand)));
+                commands.push_back(FakeNarrow(codePage, first));
+                // Without a line option, as the ANSI line would hold it.
+                std::string ansi(4 * first.size(), '\0');
+                ansi.resize(OsNarrowAsCommandLine(first.data(), first.size(), ansi.data(), ansi.size()));
+                commands.push_back(ansi);
             }
             std::vector<std::string> forms;
             bool writable = !names.empty();
@@ -328,8 +333,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         }
         Check(matched, "a line that is not the chosen names", out);
     }
-    // Help may come from either line: the UTF-16 one is read when it holds
-    // an option for the line's code page.
+    // Help is decided on the UTF-16 line's first parameter, as it is or as
+    // the ANSI line would hold it.
     std::string wideCommand = Fake.WideCommandLine ? FirstParam(FakeNarrow(65001, *Fake.WideCommandLine)) : command;
     Check(status != 0 || !Fake.Requests.empty() || command.empty() || command == "/?" || wideCommand.empty() ||
               wideCommand == "/?",
@@ -353,7 +358,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         Check(q.StructSize == 76 && q.MaxFile == 20480 && q.FilterIndex == 1, "request record");
         Check(q.InitialDir.has_value(), "the folder goes as a text");
         bool save = q.Call == "save";
-        Check(q.Call == "folder" ? q.Flags == 0x1868 : (q.Flags & ~0x81206u) == 0 && (q.Flags & 0x4) && save == !!(q.Flags & 2),
+        // The save dialog asks for a folder that exists and a file that is
+        // not read-only.
+        Check(q.Call == "folder" ? q.Flags == 0x1868
+                                 : (q.Flags & ~0x89A06u) == 0 && (q.Flags & 0x4) &&
+                                       (save ? (q.Flags & 0x8802) == 0x8802 : !(q.Flags & 0x8802)),
               "flags", std::to_string(q.Flags));
         Check(save || !q.DefExt, "a default extension to open with");
     }

@@ -18,7 +18,10 @@ const SplitCase SplitCases[] = {
     {u"C:\\docs\\*.txt;*.doc", u"C:\\docs\\", u"*.txt;*.doc"},
     {u"C:\\docs\\", u"C:\\docs\\", u""},
     {u"C:\\docs", u"C:\\", u"docs"},
-    {u"C:", u"", u"C:"},
+    // A drive alone is that drive's current directory.
+    {u"C:", u"C:", u""},
+    {u"C:*.txt", u"C:", u"*.txt"},
+    {u"C:sub\\*.txt", u"C:sub\\", u"*.txt"},
     {u"C:\\", u"C:\\", u""},
     {u"C:/a/b.txt", u"C:/a/", u"b.txt"},
     {u"\\\\server\\share\\*.log", u"\\\\server\\share\\", u"*.log"},
@@ -32,10 +35,11 @@ const SplitCase SplitCases[] = {
     {u"\"", u"", u""},
     {u"\\", u"\\", u""},
     {u"C:\\docs\\ ", u"C:\\docs\\", u" "},
-    {u"C:\\a|b\\c", u"C:\\", u"c"},
+    // No separator after the first bar counts: named filters hold none.
+    {u"C:\\a|b\\c", u"C:\\", u"a|b\\c"},
     {u"C:\\dir\\*.txt|*.doc", u"C:\\dir\\", u"*.txt|*.doc"},
     {u"a|b", u"", u"a|b"},
-    {u"|\\x", u"", u"x"},
+    {u"|\\x", u"", u"|\\x"},
     // A character whose code page 932 form ends in a backslash byte is one
     // character, never a separator.
     {u"C:\\\u8868\u30BD\\x.txt", u"C:\\\u8868\u30BD\\", u"x.txt"},
@@ -109,13 +113,6 @@ TEST(IsValidFileName, RefusesControlAndReservedCharacters)
         EXPECT_EQ(IsValidFileName(c.text), c.valid);
     }
     EXPECT_FALSE(IsValidFileName(nullptr));
-}
-
-TEST(ResolveFullPath, GivesEmptyForEmpty)
-{
-    TestArena arena;
-    EXPECT_EQ(std::u16string(ResolveFullPath(u"", arena)), u"");
-    EXPECT_EQ(std::u16string(ResolveFullPath(nullptr, arena)), u"");
 }
 
 }  // namespace

@@ -369,11 +369,6 @@ int32_t RunFake()
 
 // --- The seam ------------------------------------------------------------
 
-const char* OsCommandLine()
-{
-    return Fake.CommandLine.c_str();
-}
-
 const char16_t* OsWideCommandLine()
 {
     if (!Fake.WideCommandLine) {
@@ -474,6 +469,7 @@ uint32_t OsConsoleCodePage()
 
 uint32_t OsWiden(uint32_t codePage, const char* bytes, uint32_t length, char16_t* wide, uint32_t capacity)
 {
+    codePage = codePage ? codePage : Fake.AnsiCodePage;  // CP_ACP
     std::u16string units = FakeWiden(codePage, std::string(bytes, length));
     if (length == 0 || units.size() > capacity) {
         return 0;  // Windows refuses an empty input, and one that does not fit
@@ -484,12 +480,31 @@ uint32_t OsWiden(uint32_t codePage, const char* bytes, uint32_t length, char16_t
 
 uint32_t OsNarrow(uint32_t codePage, const char16_t* wide, uint32_t length, char* bytes, uint32_t capacity)
 {
+    codePage = codePage ? codePage : Fake.AnsiCodePage;  // CP_ACP
     std::string narrow = FakeNarrow(codePage, std::u16string(wide, length));
     if (length == 0 || narrow.size() > capacity) {
         return 0;
     }
     std::memcpy(bytes, narrow.data(), narrow.size());
     return (uint32_t)narrow.size();
+}
+
+uint32_t OsNarrowAsCommandLine(const char16_t* wide, uint32_t length, char* bytes, uint32_t capacity)
+{
+    // Windows' best fit for the look-alikes that the tests use, where the
+    // code page lacks them: the fullwidth quote, solidus and reverse solidus
+    // and the ideographic space become their ASCII forms, "Ł" an "L".
+    const std::pair<char16_t, char16_t> BestFit[] = {
+        {u'\uFF02', u'"'}, {u'\uFF0F', u'/'}, {u'\uFF3C', u'\\'}, {u'\u3000', u' '}, {u'\u0141', u'L'}};
+    std::u16string fitted(wide, length);
+    for (char16_t& c : fitted) {
+        for (const auto& [from, to] : BestFit) {
+            if (c == from && !NarrowOne(Fake.AnsiCodePage, c)) {
+                c = to;
+            }
+        }
+    }
+    return OsNarrow(0, fitted.data(), length, bytes, capacity);
 }
 
 uint32_t OsShortPath(const char16_t* path, char16_t* buffer, uint32_t capacity)

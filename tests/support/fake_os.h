@@ -48,9 +48,8 @@ struct SeenRequest {
 };
 
 struct FakeOs {
-    // The process as started: the line as the system keeps it (UTF-16), and
-    // the ANSI line made from it. A test sets one of them: an unset wide
-    // line is the ANSI one read in the ANSI code page.
+    // The process as started: the line as the system keeps it (UTF-16). A
+    // test may give it as bytes instead, read in the ANSI code page.
     std::string CommandLine;
     std::optional<std::u16string> WideCommandLine;
     std::string CurrentDir = "C:\\work";  // of drive C:, the current drive

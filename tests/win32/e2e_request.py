@@ -38,7 +38,7 @@ class Request(unittest.TestCase):
                        stub=('C:\\docs\\report.txt\0',))
         q = r.request
         self.assertEqual((q['call'], q['Flags'], q['lpstrDefExt'], q['lpstrFilter'], q['file']),
-                         ('save', '0x00000006', hexs(b'txt'), hexs(b'Text (*.txt)\0*.txt;*.log\0All\0*.*\0\0'),
+                         ('save', '0x00008806', hexs(b'txt'), hexs(b'Text (*.txt)\0*.txt;*.log\0All\0*.*\0\0'),
                           hexs(b'report')))
         self.assertEqual((r.out, r.err, r.status), (b'x "C:\\docs\\report.txt"\r\n', b'', 0))
 
@@ -50,6 +50,20 @@ class Request(unittest.TestCase):
             with self.subTest(terminal=terminal):
                 q = winrun.run(b'tamberlin x *.*', stub=(None,), terminal=terminal).request
                 self.assertEqual((q['hwndOwner'], q['owner_is_console']), owner)
+
+    def test_one_split_of_the_utf16_line(self):
+        # Windows' ANSI line holds quotes for U+FF02 and would split there:
+        # /noquote would be read, and cmd would run what follows "&".
+        r = winrun.run('tamberlin "set f=" "C:\\w\\x\uff02 /noquote \uff02\\*.*"', stub=('C:\\w\\a&b.txt\0',))
+        self.assertEqual((r.out, r.err, r.status), (b'set f="C:\\w\\a&b.txt"\r\n', b'', 0))
+        # The folder as the system resolves it: its slash made a backslash.
+        self.assertEqual(r.request['lpstrInitialDir'], hexs(b'C:\\w\\x" \\noquote "\\'))
+        # The longest line Windows starts a process with: 16000 parameters.
+        line = 'tamberlin x *.*' + ' n' * 15996
+        line += ' ' + 'z' * (32766 - len(line) - 1)
+        r = winrun.run(line, stub=('C:\\a\0',))
+        self.assertEqual((r.out, r.err, r.status), (b'x "C:\\a"\r\n', b'', 0))
+        self.assertEqual(r.request['file'], hexs(line[line.rindex(' ') + 1:].encode()))
 
     def test_defaults(self):
         q = winrun.run(b'tamberlin x *.*', stub=(None,)).request
