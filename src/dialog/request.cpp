@@ -74,13 +74,9 @@ OsDialogRequest FillRequest(const DialogSettings& settings, Arena& arena)
     request.InitialDir = settings.InitialDir ? settings.InitialDir : u"";
     request.Title = settings.WindowTitle;
     request.Flags = settings.DialogFlags;
-    if (settings.Kind == PickOneFolder) {
-        request.Flags = FolderOptions;
-    } else {
-        request.Filter = BuildFilter(settings.Patterns, arena);
-        if (settings.Kind == SaveOne) {
-            request.DefExt = DefaultExtension(request.Filter, arena);
-        }
+    request.Filter = BuildFilter(settings.Patterns, arena);
+    if (settings.Kind == SaveOne) {
+        request.DefExt = DefaultExtension(request.Filter, arena);
     }
     // Wine's wide dialog writes the whole list even past MaxFile: with the
     // buffer made last, what it writes beyond lands in the arena's free part,
@@ -89,14 +85,28 @@ OsDialogRequest FillRequest(const DialogSettings& settings, Arena& arena)
     return request;
 }
 
+OsFolderRequest FillFolderRequest(const DialogSettings& settings, Arena& arena)
+{
+    OsFolderRequest request = {};
+    request.Owner = settings.OwnerWindow;
+    request.InitialDir = settings.InitialDir ? settings.InitialDir : u"";
+    request.Title = settings.WindowTitle;
+    request.Name = settings.InitialName ? settings.InitialName : u"";
+    request.Options = FolderOptions;
+    request.Folder = New<char16_t>(arena, SelectionChars);
+    request.MaxFolder = SelectionChars;
+    return request;
+}
+
 LineNames ShowDialog(DialogSettings& settings, Arena& arena)
 {
-    OsDialogRequest request = FillRequest(settings, arena);
-    settings.ExitCode = StatusCancelled;
     // A failure, also Windows' for a choice too long for the buffer, is
     // taken as a cancel, with no word said.
     bool chosen;
+    const char16_t* answer;
     if (settings.Kind == PickOneFolder) {
+        OsFolderRequest request = FillFolderRequest(settings, arena);
+        settings.ExitCode = StatusCancelled;
         OsPickResult picked = OsPickFolder(request);
         if (picked == OsNoPicker) {
             LineNames none = {};
@@ -104,13 +114,17 @@ LineNames ShowDialog(DialogSettings& settings, Arena& arena)
             return none;
         }
         chosen = picked == OsPicked;
+        answer = request.Folder;
     } else {
+        OsDialogRequest request = FillRequest(settings, arena);
+        settings.ExitCode = StatusCancelled;
         chosen = (settings.Kind == SaveOne ? OsSaveFileDialog : OsOpenFileDialog)(request);
+        answer = request.File;
     }
     if (!chosen) {
         return LineNames{};
     }
-    Selection selection = DecodeSelection(request.File, SelectionChars, settings.Kind == OpenSeveral, arena);
+    Selection selection = DecodeSelection(answer, SelectionChars, settings.Kind == OpenSeveral, arena);
     LineNames names = NamesForLine(selection, settings.CodePage, NoShortName[settings.Encoding], arena);
     if (!names.Message) {
         settings.ExitCode = StatusChosen;

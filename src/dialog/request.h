@@ -26,10 +26,15 @@ const char16_t* DefaultExtension(const char16_t* filter, Arena& arena);
 // shows it.
 char16_t* BuildSelectionBuffer(const char16_t* initialName, Arena& arena);
 
-// The request for `settings`, with the selection buffer made last of all.
-// Every field not set here is zero. A save dialog gets its default
-// extension; the folder picker, FolderOptions and no filter.
+// The file dialog's request for `settings`, with the selection buffer made
+// last of all. Every field not set here is zero. A save dialog gets its
+// default extension.
 OsDialogRequest FillRequest(const DialogSettings& settings, Arena& arena);
+
+// The folder picker's request for `settings`: FolderOptions, the initial
+// name in the name box, and a buffer of SelectionChars units for the
+// folder, made last.
+OsFolderRequest FillFolderRequest(const DialogSettings& settings, Arena& arena);
 
 // Shows the dialog that `settings` asks for (open, save, or the folder
 // picker, whose folder is the one name), modal over OwnerWindow, and

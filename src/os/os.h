@@ -110,16 +110,25 @@ bool OsOpenFileDialog(const OsDialogRequest& request);
 // not exist.
 bool OsSaveFileDialog(const OsDialogRequest& request);
 
-// The folder picker (IFileOpenDialog), from the same record: owned by
-// `Owner`, starting in `InitialDir` (empty: where the picker likes),
-// titled `Title` (null: its own), with `File` in its name box and `Flags`
-// as its whole set of FOS_* options. COM and its libraries are loaded on
-// this call only, from the system folder. The chosen folder's full path
-// comes back in `File`, terminated when it fits `MaxFile` units.
+// The folder picker's request: what the program sets of IFileOpenDialog.
+struct OsFolderRequest {
+    void* Owner;                  // Show's owner window
+    const char16_t* InitialDir;   // SetFolder; empty: where the picker likes
+    const char16_t* Title;        // SetTitle; null: its own
+    const char16_t* Name;         // SetFileName: the name box
+    uint32_t Options;             // SetOptions: the whole set of FOS_* bits
+    char16_t* Folder;             // the chosen folder's full path comes back here
+    uint32_t MaxFolder;           // units of Folder
+};
+
+// The folder picker (IFileOpenDialog), modal over `Owner`. COM and its
+// libraries are loaded on this call only, from the system folder. The
+// chosen folder's full path comes back in `Folder`, terminated when it fits
+// `MaxFolder` units.
 enum OsPickResult : uint32_t { OsPicked, OsNotPicked, OsNoPicker };
 // OsNotPicked after a cancel or a failure of the picker; OsNoPicker when
 // the system has none (before Vista, Server Core).
-OsPickResult OsPickFolder(const OsDialogRequest& request);
+OsPickResult OsPickFolder(const OsFolderRequest& request);
 
 // Memory for the whole run: reserves `most` bytes of address space, none of
 // it usable until committed. The system may grant less, or nothing (a null

@@ -171,7 +171,7 @@ bool OsSaveFileDialog(const OsDialogRequest& request)
     return ShowFileDialog(request, GetSaveFileNameW);
 }
 
-OsPickResult OsPickFolder(const OsDialogRequest& request)
+OsPickResult OsPickFolder(const OsFolderRequest& request)
 {
     // Looked up at run time, so that the executable imports neither library
     // and every other run starts without them.
@@ -188,7 +188,7 @@ OsPickResult OsPickFolder(const OsDialogRequest& request)
     IFileDialog* picker;
     if (FAILED(create(__uuidof(FileOpenDialog), nullptr, CLSCTX_INPROC_SERVER, __uuidof(IFileDialog),
                       (void**)&picker)) ||
-        FAILED(picker->SetOptions(request.Flags))) {
+        FAILED(picker->SetOptions(request.Options))) {
         return OsNoPicker;
     }
     IShellItem* item;
@@ -199,13 +199,13 @@ OsPickResult OsPickFolder(const OsDialogRequest& request)
     if (request.Title) {
         picker->SetTitle((LPCWSTR)request.Title);
     }
-    picker->SetFileName((LPCWSTR)request.File);
+    picker->SetFileName((LPCWSTR)request.Name);
     LPWSTR path;
     if (FAILED(picker->Show((HWND)request.Owner)) || FAILED(picker->GetResult(&item)) ||
         FAILED(item->GetDisplayName(SIGDN_FILESYSPATH, &path))) {
         return OsNotPicked;
     }
-    for (uint32_t i = 0; i < request.MaxFile && (request.File[i] = path[i]); i++) {
+    for (uint32_t i = 0; i < request.MaxFolder && (request.Folder[i] = path[i]); i++) {
     }
     return OsPicked;
 }

@@ -606,9 +606,18 @@ bool OsSaveFileDialog(const OsDialogRequest& request)
     return FileDialog(request, "save");
 }
 
-OsPickResult OsPickFolder(const OsDialogRequest& request)
+OsPickResult OsPickFolder(const OsFolderRequest& request)
 {
-    Record(request, "folder");
+    // Recorded in the file dialog's terms: Flags are the FOS_* options, File
+    // is the name box, and the record's own fields stay zero.
+    OsDialogRequest seen = {};
+    seen.Owner = request.Owner;
+    seen.InitialDir = request.InitialDir;
+    seen.Title = request.Title;
+    seen.File = const_cast<char16_t*>(request.Name);
+    seen.MaxFile = request.MaxFolder;
+    seen.Flags = request.Options;
+    Record(seen, "folder");
     if (Fake.NoFolderPicker) {
         return OsNoPicker;
     }
@@ -617,8 +626,8 @@ OsPickResult OsPickFolder(const OsDialogRequest& request)
     }
     // The path up to its NUL, cut at MaxFile units like the binding's copy.
     std::u16string path = WideText((Fake.WideAnswer ? *Fake.WideAnswer : Widen1252(*Fake.Answer)).c_str());
-    path.resize(std::min<size_t>(path.size() + 1, request.MaxFile));
-    std::copy(path.begin(), path.end(), request.File);
+    path.resize(std::min<size_t>(path.size() + 1, request.MaxFolder));
+    std::copy(path.begin(), path.end(), request.Folder);
     return OsPicked;
 }
 

@@ -28,7 +28,8 @@ struct FakeWrite {
 
 // The dialog request as the fake saw it, with every text copied out: in
 // code page 1252 for tables that need no other, and as the dialog got it.
-// The folder picker's is the same record: Flags are its FOS_* options.
+// The folder picker's in the same terms: Flags are its FOS_* options, File
+// its name box, and StructSize and FilterIndex zero.
 struct SeenRequest {
     std::string Call;  // "open", "save" or "folder"
     std::optional<std::string> DefExt;  // nullopt: null
