@@ -17,6 +17,9 @@ constexpr uint32_t Utf8Line = 4;
 constexpr uint32_t ConsoleLine = 8;
 // The folder picker instead of a file dialog: the line names the folder.
 constexpr uint32_t PickFolder = 16;
+// Each name on a line of its own after the command, so that no line grows
+// with the selection past what cmd can read.
+constexpr uint32_t LinePerName = 32;
 
 // FOS_* bits of the folder picker: the file dialog's defaults (no change of
 // the current folder, path and name must exist), folders only, and only

@@ -29,6 +29,7 @@ const Option Options[] = {
     // one that does is chosen.
     {"/save", OfnOverwritePrompt, OfnFileMustExist, 0, 0},
     {"/folder", 0, 0, PickFolder, 0},
+    {"/lines", 0, 0, LinePerName, 0},
 };
 
 // Each of these asks for a dialog of its own; the two others cannot take
