@@ -17,7 +17,7 @@ const char HelpText[] =
     "    whatever you want to show in the title bar \r\n"
     "Options\r\n"
     "    /maynotexist /multiselect /noCRLF /noQuote\r\n"
-    "    /utf8 /consoleCP /save /folder\r\n";
+    "    /utf8 /consoleCP /save /folder /lines\r\n";
 
 bool IsHelpRequest(const char16_t* commandString)
 {

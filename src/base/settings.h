@@ -13,6 +13,9 @@ constexpr uint32_t OfnExplorer = 0x80000;
 // OutputFlags bits.
 constexpr uint32_t QuoteNames = 1;
 constexpr uint32_t NoLineEnd = 2;
+// Each name on a line of its own after the command, so that no line grows
+// with the selection past what cmd can read.
+constexpr uint32_t LinePerName = 4;
 
 // Which dialog a run shows; each option that asks for one sets its own.
 enum DialogKind : uint32_t {

@@ -34,6 +34,7 @@ const Option Options[] = {
     // never gets such a name.
     {"/save", OfnOverwritePrompt | OfnPathMustExist | OfnNoReadOnlyReturn, OfnFileMustExist, 0, 0, SaveOne, AnsiEncoding},
     {"/folder", 0, 0, 0, 0, PickOneFolder, AnsiEncoding},
+    {"/lines", 0, 0, LinePerName, 0, OpenOne, AnsiEncoding},
 };
 
 // Each of these asks for a dialog of its own; the two others cannot take

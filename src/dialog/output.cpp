@@ -7,14 +7,18 @@ char* BuildOutputLine(const char* command, ptrdiff_t commandLength, bool separat
                       uint32_t outputFlags, Arena& arena)
 {
     bool quote = outputFlags & QuoteNames;
+    bool perName = outputFlags & LinePerName;
     TextBuilder<char> line = StartText<char>(arena);
-    Append(line, command, commandLength);
-    if (separate) {
-        Append(line, " ", 1);
-    }
     for (ptrdiff_t i = 0; i < names.Count; i++) {
+        // Only the last line is left for NoLineEnd to close or not.
         if (i > 0) {
-            Append(line, " ", 1);
+            Append(line, perName ? "\r\n" : " ", 1 + perName);
+        }
+        if (i == 0 || perName) {
+            Append(line, command, commandLength);
+            if (separate) {
+                Append(line, " ", 1);
+            }
         }
         if (quote) {
             Append(line, "\"", 1);

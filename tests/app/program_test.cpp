@@ -25,7 +25,7 @@ const std::string Help =
     "    whatever you want to show in the title bar \r\n"
     "Options\r\n"
     "    /maynotexist /multiselect /noCRLF /noQuote\r\n"
-    "    /utf8 /consoleCP /save /folder\r\n"
+    "    /utf8 /consoleCP /save /folder /lines\r\n"
     "\n";
 
 constexpr uint32_t Hide = 0x4, MustExist = 0x1000, Multi = 0x200 | 0x80000;
@@ -133,6 +133,16 @@ const OutcomeCase OutcomeCases[] = {
     {"options repeated", "t t *.* /noquote /noQuotes /NoCrLf /noquote", "C:\\a\0"s, "t C:\\a", "", 0},
     {"high bytes", "t \"set f=\" *.* /multiselect", "C:\\\xe9\xe8\0\x80 \xff.txt\0z\0\0"s,
      "set f=\"C:\\\xe9\xe8\\\x80 \xff.txt\" \"C:\\\xe9\xe8\\z\"\r\n", "", 0},
+    // One name a line: each line the command, its blank and one name.
+    {"/lines, one name", "t type C:\\docs\\*.* /lines", "C:\\docs\\a.txt\0"s, "type \"C:\\docs\\a.txt\"\r\n", "", 0},
+    {"/lines, several", "t echo C:\\work\\*.* T /multiselect /LINES", "C:\\work\0a.txt\0b c.txt\0\0"s,
+     "echo \"C:\\work\\a.txt\"\r\necho \"C:\\work\\b c.txt\"\r\n", "", 0},
+    {"/lines after a final =", "t \"set f=\" *.* /lines /multiselect", "C:\\\0a\0b\0\0"s,
+     "set f=\"C:\\a\"\r\nset f=\"C:\\b\"\r\n", "", 0},
+    {"/lines, only the last open", "t x *.* /multiselect /lines /noquote /nocrlf", "D:\\x\0z\0a\0b\0\0"s,
+     "x D:\\x\\z\r\nx D:\\x\\a\r\nx D:\\x\\b", "", 0},
+    {"/lines, /save", "t x *.txt /lines /save", "C:\\new.txt\0"s, "x \"C:\\new.txt\"\r\n", "", 0},
+    {"/lines, /folder", "t x C:\\ /folder /lines /nocrlf", "C:\\pick\0"s, "x \"C:\\pick\"", "", 0},
     // The initial name's tail stands behind the dialog's NULs; it is no name.
     {"leftovers", "t type *.* T a-very-long-initial-name.txt", "C:\\a\0"s, "type \"C:\\a\"\r\n", "", 0},
     {"leftovers, multiple", "t type *.* T a-very-long-initial-name.txt /multiselect", "C:\\a\0\0"s,
@@ -337,6 +347,8 @@ const NameCase NameCases[] = {
      "set f=\"C:\\d\\caf\xE9.txt\"\r\n", "", 0, 0},
     {"/consolecp, no console, no alias", 1252, "*.* /consolecp", u"C:\\d\\\u0141og.txt\0"s, {}, "",
      NoForm + "C:\\d\\?og.txt\n", 1, 0},
+    {"/lines, /utf8", 1252, "*.* /multiselect /lines /utf8", u"C:\\d\0\u0141og\0caf\u00E9\0\0"s, {},
+     "set f=\"C:\\d\\\xC5\x81og\"\r\nset f=\"C:\\d\\caf\xC3\xA9\"\r\n", "", 0},
     // Nothing after an empty parameter is read, these options neither.
     {"after an empty one", 1252, "*.* \"\" /utf8", u"C:\\d\\caf\u00E9.txt\0"s, {}, "set f=\"C:\\d\\caf\xE9.txt\"\r\n", "",
      0},

@@ -283,11 +283,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     Check(outWrites <= 1, "more than one write to standard output");
     Check(out.empty() || (chosen && status == 0), "a line without a choice");
     // Never a name that is not the chosen file: the line is the command
-    // string and every chosen name, each exactly in the line's code page or
-    // by its alias, quoted or not, with or without its line end; nothing
-    // else, no best fit, no "?" put in. The code page, the command string
-    // and the options are not known here, so any of their possible values
-    // will do; the names are what is checked.
+    // string and every chosen name (or such a line for each name), each
+    // exactly in the line's code page or by its alias, quoted or not, with
+    // or without its line end; nothing else, no best fit, no "?" put in.
+    // The code page, the command string and the options are not known here,
+    // so any of their possible values will do; the names are what is
+    // checked.
     if (!out.empty()) {
         const SeenRequest& q = Fake.Requests[0];
         // What the dialog left behind its answer (the initial name) counts
@@ -319,15 +320,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
                 forms.push_back(form.value_or(""));
             }
             for (const std::string& command : commands) {
-                for (const char* quote : {"\"", ""}) {
-                    std::string line = command;
-                    if (!command.empty() && command.back() != '=') {
-                        line += ' ';
+                std::string start = command;
+                if (!command.empty() && command.back() != '=') {
+                    start += ' ';
+                }
+                // All names on one line, or one line each with only the
+                // last one left open by /nocrlf.
+                for (bool perName : {false, true}) {
+                    for (const char* quote : {"\"", ""}) {
+                        std::string line = start;
+                        for (size_t i = 0; i < forms.size(); i++) {
+                            if (i) {
+                                line += perName ? "\r\n" + start : " ";
+                            }
+                            line += quote + forms[i] + quote;
+                        }
+                        matched = matched || (writable && (out == line || out == line + "\r\n"));
                     }
-                    for (size_t i = 0; i < forms.size(); i++) {
-                        line += (i ? " " : "") + std::string(quote) + forms[i] + quote;
-                    }
-                    matched = matched || (writable && (out == line || out == line + "\r\n"));
                 }
             }
         }

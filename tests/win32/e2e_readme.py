@@ -118,7 +118,7 @@ class Recipes(unittest.TestCase):
         checked = {'One file into a variable', 'Several files in a loop', 'Telling a cancel from a bad call',
                    'More on the line: a command with the name in the middle',
                    'A folder and a title from variables', 'Asking where to save', 'A folder, then its files',
-                   'Named filters'}
+                   'Named filters', 'Many files, one at a time'}
         self.assertEqual(set(self.recipes), checked)
 
     def test_one_file_into_a_variable(self):
@@ -185,6 +185,25 @@ class Recipes(unittest.TestCase):
                 listed = b' '.join(b'"' + c + b'"' for c in chosen)
                 self.assertEqual((out, err, status), (b'You chose ' + listed + b'\r\n', b'', 0))
 
+    def test_many_files_one_at_a_time(self):
+        heading = 'Many files, one at a time'
+        # 300 names of 40 characters: far past cmd's 8191 on one line. Each
+        # holds what cmd would expand or split were it read as a command,
+        # and delayed expansion is on until the recipe turns it off.
+        many = [b'%03d %%PATH%% 50%% wow!x! & (c) ^d a=b;c.txt' % i for i in range(300)]
+        self.assertEqual({len(name) for name in many}, {40})
+        self.assertGreater(len(b' '.join(many)), 8191)
+        for label, names in [('many', many), ('one', [b'only 5%.txt'])]:
+            with self.subTest(label):
+                chosen = [self.doc(name) for name in names]
+                # One name comes back as the dialog gives it: one full path.
+                answer = b'\0'.join([self.wdocs, *names] if len(names) > 1 else chosen) + b'\0\0'
+                out, err, status, request = self.run_recipe(heading, answer, switches=['/v:on'])
+                listed = b''.join(c + b'\r\n' for c in chosen)
+                self.assertEqual((out, err, status), (listed + b'%d files.\r\n' % len(names), b'', 0))
+                self.assertEqual(request['Flags'], '0x00081204')
+        self.assertEqual(self.run_recipe(heading)[:3], (b'Nothing chosen.\r\n', b'', 1))
+
     def test_more_on_the_line(self):
         heading = 'More on the line: a command with the name in the middle'
         chosen = self.doc(b'notes 1.txt', b'to keep')
@@ -218,7 +237,7 @@ class Recipes(unittest.TestCase):
         with open(os.path.join(self.docs, 'list 1.txt'), 'rb') as f:
             self.assertIn(b'tamberlin.exe\r\n', f.read())
         self.assertEqual((request['call'], request['Flags'], request['lpstrDefExt'], request['file']),
-                         ('save', '0x00000006', hexs(b'txt'), hexs(b'list.txt')))
+                         ('save', '0x00008806', hexs(b'txt'), hexs(b'list.txt')))
         self.assertEqual(self.run_recipe(heading)[:3], (b'', b'', 1))
 
     def test_a_folder_then_its_files(self):
