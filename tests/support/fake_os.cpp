@@ -19,6 +19,14 @@ bool Running = false;
 // The reservation of the current run, which commits are counted against.
 char* Reserved;
 
+// A fault that nothing handles: Windows ends the process with the fault's
+// code as its status.
+[[noreturn]] void Crash()
+{
+    Fake.ExitStatus = (int32_t)0xC0000005;  // STATUS_ACCESS_VIOLATION
+    std::longjmp(ExitJump, 1);
+}
+
 int StreamIndex(OsStdStream which)
 {
     return which == OsStdInput ? 0 : which == OsStdOutput ? 1 : 2;
@@ -558,10 +566,24 @@ bool FileDialog(const OsDialogRequest& request, const char* call)
     if (!Fake.Answer && !Fake.WideAnswer) {
         return false;
     }
-    std::u16string answer = Fake.WideAnswer ? *Fake.WideAnswer : Widen1252(*Fake.Answer);
+    if (!Fake.WideAnswer) {
+        Fake.WideAnswer = Widen1252(*Fake.Answer);
+    }
+    // Held by Fake, so that a fault can end the run with nothing here to
+    // destroy.
+    const std::u16string& answer = *Fake.WideAnswer;
     if (answer.size() > request.MaxFile && Fake.DialogOverruns) {
-        // Raw writes into whatever follows the buffer, as the dialog's are.
-        ArenaUnpoison(reinterpret_cast<char*>(request.File), (ptrdiff_t)(answer.size() * sizeof(char16_t)));
+        // Raw writes into whatever follows the buffer, as the dialog's are:
+        // the first one into a page that is not committed faults. The arena
+        // commits from the reservation's start on, so every page past the
+        // committed part is not.
+        char* from = reinterpret_cast<char*>(request.File);
+        ptrdiff_t size = (ptrdiff_t)(answer.size() * sizeof(char16_t));
+        if (from + size > Reserved + Fake.Committed) {
+            Crash();
+        }
+        // The system is not instrumented: what it writes is no overflow.
+        ArenaUnpoison(from, size);
         std::memcpy(request.File, answer.data(), answer.size() * sizeof(char16_t));
         Fake.RequestSpoiled = (request.Title && seen.WideTitle != WideText(request.Title)) ||
                               (request.InitialDir && seen.WideInitialDir != WideText(request.InitialDir));
