@@ -19,6 +19,8 @@ bool Running = false;
 // The reservation of the current run, which commits are counted against.
 char* Reserved;
 
+constexpr ptrdiff_t PageSize = 4096;
+
 // A fault that nothing handles: Windows ends the process with the fault's
 // code as its status.
 [[noreturn]] void Crash()
@@ -574,13 +576,16 @@ bool FileDialog(const OsDialogRequest& request, const char* call)
     const std::u16string& answer = *Fake.WideAnswer;
     if (answer.size() > request.MaxFile && Fake.DialogOverruns) {
         // Raw writes into whatever follows the buffer, as the dialog's are:
-        // the first one into a page that is not committed faults. The arena
-        // commits from the reservation's start on, so every page past the
-        // committed part is not.
+        // the first one into a page that is not committed faults, unless the
+        // fault's address is where pages commit on touch. The arena commits
+        // from the reservation's start on, so every page past the committed
+        // part is not committed.
         char* from = reinterpret_cast<char*>(request.File);
         ptrdiff_t size = (ptrdiff_t)(answer.size() * sizeof(char16_t));
-        if (from + size > Reserved + Fake.Committed) {
-            Crash();
+        for (char* page = Reserved + Fake.Committed; page < from + size; page += PageSize) {
+            if (page < Fake.TouchFrom || page >= Fake.TouchTo || !OsCommitMemory(page, PageSize)) {
+                Crash();
+            }
         }
         // The system is not instrumented: what it writes is no overflow.
         ArenaUnpoison(from, size);
@@ -654,6 +659,12 @@ bool OsCommitMemory(char* at, ptrdiff_t size)
     }
     Fake.Committed = committed;
     return mprotect(at, (size_t)size, PROT_READ | PROT_WRITE) == 0;
+}
+
+void OsCommitOnTouch(char* from, char* to)
+{
+    Fake.TouchFrom = from;
+    Fake.TouchTo = to;
 }
 
 void OsReleaseMemory(OsMemory memory)

@@ -86,7 +86,8 @@ struct FakeOs {
     // As Wine's wide dialog does: a choice longer than MaxFile is written
     // whole, past the buffer's end, and reported as a choice. The fake then
     // looks whether that spoiled any text of the request. A page written
-    // there that is not committed crashes the run.
+    // there that is neither committed nor made to commit on touch crashes
+    // the run.
     bool DialogOverruns = false;
     bool RequestSpoiled = false;
     std::vector<SeenRequest> Requests;
@@ -105,6 +106,9 @@ struct FakeOs {
     ptrdiff_t AddressSpace = -1;
     ptrdiff_t MemoryLimit = -1;
     ptrdiff_t Committed = 0;
+    // Where pages commit themselves when touched (OsCommitOnTouch).
+    char* TouchFrom = nullptr;
+    char* TouchTo = nullptr;
     bool MemoryTaken = false;
     bool MemoryReleased = false;
 
