@@ -20,8 +20,10 @@ namespace {
 // Only what is used is committed.
 constexpr ptrdiff_t ArenaReserve = 256 << 20;
 // Less address space will do for every ordinary run, should the system not
-// have that much in one piece.
-constexpr ptrdiff_t ArenaLeast = 1 << 20;
+// have that much in one piece; not so little that a dialog writing past its
+// buffer (ShowDialog) has less than 4 MiB there: the run takes well under
+// 1 MiB before the dialog.
+constexpr ptrdiff_t ArenaLeast = 8 << 20;
 
 // The run's one record and its memory: plain data, reached from the exit
 // path when memory runs out deep inside a stage.

@@ -79,8 +79,9 @@ OsDialogRequest FillRequest(const DialogSettings& settings, Arena& arena)
         request.DefExt = DefaultExtension(request.Filter, arena);
     }
     // Wine's wide dialog writes the whole list even past MaxFile: with the
-    // buffer made last, what it writes beyond lands in the arena's free part,
-    // not on the texts the dialog still holds, and nothing reads it there.
+    // buffer made last, what it writes beyond lands in the arena's free part
+    // (ShowDialog makes its pages usable), not on the texts the dialog still
+    // holds, and nothing reads it there.
     request.File = BuildSelectionBuffer(settings.InitialName, arena);
     return request;
 }
@@ -117,6 +118,9 @@ LineNames ShowDialog(DialogSettings& settings, Arena& arena)
         answer = request.Folder;
     } else {
         OsDialogRequest request = FillRequest(settings, arena);
+        // Past the part of the arena committed so far, Wine's overrun would
+        // fault: the pages up to the reservation's end commit as it writes.
+        OsCommitOnTouch((char*)(request.File + SelectionChars), arena.End);
         settings.ExitCode = StatusCancelled;
         chosen = (settings.Kind == SaveOne ? OsSaveFileDialog : OsOpenFileDialog)(request);
         answer = request.File;

@@ -144,6 +144,13 @@ OsMemory OsReserveMemory(ptrdiff_t most);
 // cannot back them.
 bool OsCommitMemory(char* at, ptrdiff_t size);
 
+// Makes each page from `from` up to `to`, inside a reservation, commit
+// itself, zero-filled, when the process first touches it, for the rest of
+// the run: room for writes that the program does not make itself, such as
+// a dialog's past its buffer. A page that the system cannot back still
+// faults. Called once a run.
+void OsCommitOnTouch(char* from, char* to);
+
 // Gives back a whole reservation; nothing for a null `Base`.
 void OsReleaseMemory(OsMemory memory);
 

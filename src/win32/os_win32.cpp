@@ -223,6 +223,43 @@ bool OsCommitMemory(char* at, ptrdiff_t size)
     return VirtualAlloc(at, (SIZE_T)size, MEM_COMMIT, PAGE_READWRITE) != nullptr;
 }
 
+namespace {
+
+// Plain data: the handler gets nothing but the fault.
+char* TouchFrom;
+char* TouchTo;
+
+// Commits the page of a read or write fault inside the range and has the
+// faulting instruction run again. An execution fault there would fault
+// again on the committed page; it and every other fault go on to the
+// system, which ends the process as before.
+LONG WINAPI CommitTouchedPage(EXCEPTION_POINTERS* exception)
+{
+    EXCEPTION_RECORD* fault = exception->ExceptionRecord;
+    char* at = (char*)fault->ExceptionInformation[1];
+    return fault->ExceptionCode == EXCEPTION_ACCESS_VIOLATION &&
+                   fault->ExceptionInformation[0] != EXCEPTION_EXECUTE_FAULT && at >= TouchFrom && at < TouchTo &&
+                   VirtualAlloc(at, 1, MEM_COMMIT, PAGE_READWRITE)
+               ? EXCEPTION_CONTINUE_EXECUTION
+               : EXCEPTION_CONTINUE_SEARCH;
+}
+
+}  // namespace
+
+void OsCommitOnTouch(char* from, char* to)
+{
+    // The writes that fault here are made by the system's code (Wine's
+    // dialog writes a long selection whole, past nMaxFile), where no frame
+    // of this program's could catch them, and the image registers no SEH
+    // handler at all (--no-seh). A vectored handler belongs to no image and
+    // no frame: the process asks it first, wherever the fault is. Committing
+    // the page and going on is how Windows' "Reserving and Committing
+    // Memory" example handles a fault in a reserved page.
+    TouchFrom = from;
+    TouchTo = to;
+    AddVectoredExceptionHandler(1, CommitTouchedPage);
+}
+
 void OsReleaseMemory(OsMemory memory)
 {
     if (memory.Base) {

@@ -19,6 +19,16 @@ bool Running = false;
 // The reservation of the current run, which commits are counted against.
 char* Reserved;
 
+constexpr ptrdiff_t PageSize = 4096;
+
+// A fault that nothing handles: Windows ends the process with the fault's
+// code as its status.
+[[noreturn]] void Crash()
+{
+    Fake.ExitStatus = (int32_t)0xC0000005;  // STATUS_ACCESS_VIOLATION
+    std::longjmp(ExitJump, 1);
+}
+
 int StreamIndex(OsStdStream which)
 {
     return which == OsStdInput ? 0 : which == OsStdOutput ? 1 : 2;
@@ -573,10 +583,27 @@ bool FileDialog(const OsDialogRequest& request, const char* call)
     if (!Fake.Answer && !Fake.WideAnswer) {
         return false;
     }
-    std::u16string answer = Fake.WideAnswer ? *Fake.WideAnswer : Widen1252(*Fake.Answer);
+    if (!Fake.WideAnswer) {
+        Fake.WideAnswer = Widen1252(*Fake.Answer);
+    }
+    // Held by Fake, so that a fault can end the run with nothing here to
+    // destroy.
+    const std::u16string& answer = *Fake.WideAnswer;
     if (answer.size() > request.MaxFile && Fake.DialogOverruns) {
-        // Raw writes into whatever follows the buffer, as the dialog's are.
-        ArenaUnpoison(reinterpret_cast<char*>(request.File), (ptrdiff_t)(answer.size() * sizeof(char16_t)));
+        // Raw writes into whatever follows the buffer, as the dialog's are:
+        // the first one into a page that is not committed faults, unless the
+        // fault's address is where pages commit on touch. The arena commits
+        // from the reservation's start on, so every page past the committed
+        // part is not committed.
+        char* from = reinterpret_cast<char*>(request.File);
+        ptrdiff_t size = (ptrdiff_t)(answer.size() * sizeof(char16_t));
+        for (char* page = Reserved + Fake.Committed; page < from + size; page += PageSize) {
+            if (page < Fake.TouchFrom || page >= Fake.TouchTo || !OsCommitMemory(page, PageSize)) {
+                Crash();
+            }
+        }
+        // The system is not instrumented: what it writes is no overflow.
+        ArenaUnpoison(from, size);
         std::memcpy(request.File, answer.data(), answer.size() * sizeof(char16_t));
         Fake.RequestSpoiled = (request.Title && seen.WideTitle != WideText(request.Title)) ||
                               (request.InitialDir && seen.WideInitialDir != WideText(request.InitialDir));
@@ -656,6 +683,12 @@ bool OsCommitMemory(char* at, ptrdiff_t size)
     }
     Fake.Committed = committed;
     return mprotect(at, (size_t)size, PROT_READ | PROT_WRITE) == 0;
+}
+
+void OsCommitOnTouch(char* from, char* to)
+{
+    Fake.TouchFrom = from;
+    Fake.TouchTo = to;
 }
 
 void OsReleaseMemory(OsMemory memory)

@@ -85,7 +85,9 @@ struct FakeOs {
     bool NoFolderPicker = false;
     // As Wine's wide dialog does: a choice longer than MaxFile is written
     // whole, past the buffer's end, and reported as a choice. The fake then
-    // looks whether that spoiled any text of the request.
+    // looks whether that spoiled any text of the request. A page written
+    // there that is neither committed nor made to commit on touch crashes
+    // the run.
     bool DialogOverruns = false;
     bool RequestSpoiled = false;
     std::vector<SeenRequest> Requests;
@@ -104,9 +106,14 @@ struct FakeOs {
     ptrdiff_t AddressSpace = -1;
     ptrdiff_t MemoryLimit = -1;
     ptrdiff_t Committed = 0;
+    // Where pages commit themselves when touched (OsCommitOnTouch).
+    char* TouchFrom = nullptr;
+    char* TouchTo = nullptr;
     bool MemoryTaken = false;
     bool MemoryReleased = false;
 
+    // What the run ended with: OsExit's status, or the code of the fault
+    // that crashed it (STATUS_ACCESS_VIOLATION), as Windows gives it.
     std::optional<int32_t> ExitStatus;
 };
 

@@ -18,8 +18,10 @@
  *   P.answer   bytes in the ANSI code page to leave in lpstrFile, converted
  *              NULs and all; missing means "cancel"
  *   P.wanswer  UTF-16LE units to leave instead
- * An answer longer than nMaxFile characters fails as Windows' dialog does:
- * FALSE, and the size needed in the buffer's start.
+ * An answer longer than nMaxFile characters (up to nMaxFile + 32768 are
+ * read) fails as Windows' dialog does: FALSE, and the size needed in the
+ * buffer's start. With TAMBERLIN_STUB_OVERRUN set, it is written whole,
+ * past the buffer, and reported as a choice, as Wine's dialog does.
  */
 /* We are the library here, so the prototypes must not say dllimport. */
 #define WINCOMMDLGAPI __declspec(dllexport)
@@ -290,7 +292,7 @@ WINCOMMDLGAPI BOOL WINAPI GetOpenFileNameW(LPOPENFILENAMEW o)
     }
     if (!o->lpstrFile)
         return FALSE;
-    if ((DWORD)got > room) {
+    if ((DWORD)got > room && !GetEnvironmentVariableA("TAMBERLIN_STUB_OVERRUN", NULL, 0)) {
         o->lpstrFile[0] = (WCHAR)(got > 0xFFFF ? 0xFFFF : got);
         return FALSE;
     }

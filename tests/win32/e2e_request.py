@@ -108,17 +108,21 @@ class WideNames(unittest.TestCase):
     def test_without_an_exact_form_nothing_is_written(self):
         cases = [
             ('no such file, so no alias', 'Z:\\nowhere\\\u4e2d.txt\0',
-             b'Name not in the ANSI code page and without a short name: Z:\\nowhere\\?.txt\n'),
+             b'Name not in the ANSI code page and without a short name: Z:\\nowhere\\?.txt\n', None),
             # The buffer full to its last unit with no end to the list: a
             # dialog that cut it, or that wrote on past it as Wine's does.
-            ('a cut list', 'C:\\d\0a.txt\0' + 'n' * (20480 - 11), b'Selection too long: pick fewer files\n'),
+            ('a cut list', 'C:\\d\0a.txt\0' + 'n' * (20480 - 11), b'Selection too long: pick fewer files\n', None),
             # Windows' dialog fails on a list too long for the buffer; that
             # is no choice either, and the dialog's failure says nothing.
-            ('too long for the dialog', 'C:\\d\0a.txt\0' + 'n' * 20480, b''),
+            ('too long for the dialog', 'C:\\d\0a.txt\0' + 'n' * 20480, b'', None),
+            # Wine's writes it whole: 50000 units run on into pages that the
+            # program had not committed.
+            ('written past the buffer', 'C:\\d\0a.txt\0' + 'n' * (50000 - 13) + '\0\0',
+             b'Selection too long: pick fewer files\n', {'TAMBERLIN_STUB_OVERRUN': '1'}),
         ]
-        for label, answer, message in cases:
+        for label, answer, message, env in cases:
             with self.subTest(label):
-                r = winrun.run(b'tamberlin x *.* /multiselect', stub=(answer,))
+                r = winrun.run(b'tamberlin x *.* /multiselect', stub=(answer,), env=env)
                 self.assertEqual((r.out, r.err, r.status), (b'', message, 1))
 
 
