@@ -344,10 +344,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     }
     // Help is decided on the UTF-16 line's first parameter, as it is or as
     // the ANSI line would hold it.
+    // A character the ANSI code page lacks is "?" there: "/\uFFFD" asks for
+    // help, as it always has.
     std::string wideCommand = Fake.WideCommandLine ? FirstParam(FakeNarrow(65001, *Fake.WideCommandLine)) : command;
-    Check(status != 0 || !Fake.Requests.empty() || command.empty() || command == "/?" || wideCommand.empty() ||
-              wideCommand == "/?",
-          "success without a dialog or help");
+    std::u16string first = FakeWiden(65001, wideCommand);
+    std::string ansiCommand(4 * first.size(), '\0');
+    ansiCommand.resize(OsNarrowAsCommandLine(first.data(), first.size(), ansiCommand.data(), ansiCommand.size()));
+    bool help = false;
+    for (const std::string& text : {command, wideCommand, ansiCommand}) {
+        help |= text.empty() || text == "/?";
+    }
+    Check(status != 0 || !Fake.Requests.empty() || help, "success without a dialog or help");
     if (status == 255) {
         Check(out.empty(), "a line after a bad call");
         Check(err.empty() || StartsWith(err, "Invalid option: /") || StartsWith(err, "Invalid parameter: ") ||
