@@ -4,8 +4,9 @@
 
 // Every call that the program makes into the system, and nothing else. The
 // executable binds these to Win32 (src/win32); the host tests bind them to a
-// fake Windows. Handles and windows are opaque pointers here, texts are the
-// program's own 8-bit texts, and no Windows type leaks past this header.
+// fake Windows. Handles and windows are opaque pointers here, texts are
+// UTF-16 or bytes of a code page that the call names, and no Windows type
+// leaks past this header.
 
 // GetCommandLineW: the raw command line of the process, the program's name
 // first, exactly as the process was started, in UTF-16 as the system keeps

@@ -41,6 +41,15 @@ void Check(bool holds, const char* what, const std::string& detail = "")
     }
 }
 
+// `text` as the ANSI command line holds it: the system's conversion, best
+// fit and all.
+std::string AnsiForm(const std::u16string& text)
+{
+    std::string bytes(4 * text.size(), '\0');
+    bytes.resize(OsNarrowAsCommandLine(text.data(), (uint32_t)text.size(), bytes.data(), (uint32_t)bytes.size()));
+    return bytes;
+}
+
 // The first parameter by the reader's rules, written again from its
 // description: the blank separates, a double quote groups, nothing
 // escapes, and the program's name comes first.
@@ -307,10 +316,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             if (Fake.WideCommandLine) {
                 std::u16string first = FakeWiden(65001, FirstParam(FakeNarrow(65001, wideCommand)));
                 commands.push_back(FakeNarrow(codePage, first));
-                // Without a line option, as the ANSI line would hold it.
-                std::string ansi(4 * first.size(), '\0');
-                ansi.resize(OsNarrowAsCommandLine(first.data(), first.size(), ansi.data(), ansi.size()));
-                commands.push_back(ansi);
+                commands.push_back(AnsiForm(first));  // without a line option
             }
             std::vector<std::string> forms;
             bool writable = !names.empty();
@@ -343,13 +349,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         Check(matched, "a line that is not the chosen names", out);
     }
     // Help is decided on the UTF-16 line's first parameter, as it is or as
-    // the ANSI line would hold it.
-    // A character the ANSI code page lacks is "?" there: "/\uFFFD" asks for
-    // help, as it always has.
+    // the ANSI line would hold it: a character the ANSI code page lacks is
+    // "?" there, so "/\uFFFD" asks for help, as it always has.
     std::string wideCommand = Fake.WideCommandLine ? FirstParam(FakeNarrow(65001, *Fake.WideCommandLine)) : command;
-    std::u16string first = FakeWiden(65001, wideCommand);
-    std::string ansiCommand(4 * first.size(), '\0');
-    ansiCommand.resize(OsNarrowAsCommandLine(first.data(), first.size(), ansiCommand.data(), ansiCommand.size()));
+    std::string ansiCommand = AnsiForm(FakeWiden(65001, wideCommand));
     bool help = false;
     for (const std::string& text : {command, wideCommand, ansiCommand}) {
         help |= text.empty() || text == "/?";

@@ -160,8 +160,8 @@ static unsigned long committed(void)
 
 static void record(Text *t, const OPENFILENAMEA *o, const char *path)
 {
-    /* The program under test allocates twice nMaxFile so that an overlong
-     * answer cannot run off its buffer; everything we inspect stays inside. */
+    /* `o` is our own narrowed copy, whose file buffer holds twice nMaxFile
+     * bytes (see below); everything we inspect stays inside. */
     size_t room = o->lpstrFile ? 2 * (size_t)o->nMaxFile : 0;
     size_t flen = 0;
     while (flen < room && o->lpstrFile[flen])
