@@ -93,17 +93,19 @@ TEST(NextParam, SplitsTheWideLineOnceAndConvertsEachParameterAfter)
     // The ANSI line would hold a quote for U+FF02 and a blank for U+3000,
     // and split there; the UTF-16 line is split, and each parameter then
     // converted as the system converts the ANSI line.
-    const std::u16string line = u"prog \"C:\\w\\x\uFF02 /noquote \uFF02\\*.*\" a\u3000b \u0141\u00E9 \uFF02\"";
+    const std::u16string line = u"prog \"C:\\w\\x\uFF02 /noquote \uFF02\\*.*\" a\u3000b \u0141\u00E9\u8868 \uFF02\"";
     struct {
-        bool ansi;
+        uint32_t ansi;  // the ANSI code page; 0: the parameters as they are
         std::vector<std::u16string> params;
     } cases[] = {
-        {false, {u"C:\\w\\x\uFF02 /noquote \uFF02\\*.*", u"a\u3000b", u"\u0141\u00E9", u"\uFF02\""}},
-        {true, {u"C:\\w\\x\" /noquote \"\\*.*", u"a b", u"L\u00E9", u"\"\""}},
+        {0, {u"C:\\w\\x\uFF02 /noquote \uFF02\\*.*", u"a\u3000b", u"\u0141\u00E9\u8868", u"\uFF02\""}},
+        {1252, {u"C:\\w\\x\" /noquote \"\\*.*", u"a b", u"L\u00E9?", u"\"\""}},
+        {932, {u"C:\\w\\x\" /noquote \"\\*.*", u"a b", u"L?\u8868", u"\"\""}},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.ansi ? "ANSI" : "UTF-16");
+        SCOPED_TRACE(c.ansi);
         ResetFake();
+        Fake.AnsiCodePage = c.ansi ? c.ansi : 1252;
         Fake.WideCommandLine = line;
         TestArena arena;
         ParamReader reader;
