@@ -4,7 +4,7 @@ builds the executable and calls this).
 
 Usage:
   package.py --version V --epoch SECONDS --exe EXE --readme README.md
-             --license LICENSE --out DIR
+             --license LICENSE --buildinfo FILE --out DIR
              [--url-prefix URL --homepage URL]
   package.py --check-url URL
 
@@ -12,7 +12,9 @@ Writes into DIR the files to publish, each named with the version, so that
 the next release's files sit beside them and replace none:
   tamberlin-V-win32.zip          tamberlin.exe, README.txt (the product,
                                  version and homepage, then README.md's part
-                                 for users), LICENSE.txt
+                                 for users), LICENSE.txt, and BUILDINFO.txt
+                                 (FILE's lines on the commit and the tools,
+                                 and the zip writer's own)
   tamberlin-V-SHA256SUMS.txt     the zip's hash, in sha256sum's format
 and, with --url-prefix (the address of the folder those files are uploaded
 to) and --homepage (the project's own page, which package reviewers require
@@ -39,6 +41,7 @@ import sys
 import time
 import urllib.parse
 import zipfile
+import zlib
 
 EXE_NAME = 'tamberlin.exe'
 COMMAND = 'tamberlin'
@@ -288,6 +291,12 @@ def write(path, data):
         f.write(data.encode() if isinstance(data, str) else data)
 
 
+def build_info(text):
+    """The caller's lines on the commit and the tools, and the zip
+    writer's own: the deflate stream is zlib's, and could change with it."""
+    return crlf(text.rstrip('\n') + f'\nZip: Python {sys.version.split()[0]}, zlib {zlib.ZLIB_RUNTIME_VERSION}\n')
+
+
 def pack(args):
     if not re.fullmatch(r'\d+\.\d+\.\d+', args.version):
         raise PackError(f'version {args.version!r} is not MAJOR.MINOR.PATCH')
@@ -305,6 +314,8 @@ def pack(args):
         readme = user_readme(f.read(), args.version, homepage)
     with open(args.license, encoding='utf-8') as f:
         licence = f.read()
+    with open(args.buildinfo, encoding='utf-8') as f:
+        info = build_info(f.read())
     archive = zip_name(args.version)
     members = [
         (EXE_NAME, exe, 0o755),
@@ -312,6 +323,7 @@ def pack(args):
         # has a few characters beyond ASCII).
         ('README.txt', readme.encode('utf-8-sig'), 0o644),
         ('LICENSE.txt', crlf(licence).encode('utf-8'), 0o644),
+        ('BUILDINFO.txt', info.encode('utf-8'), 0o644),
     ]
     published = {archive: zip_bytes(members, args.epoch)}
     zip_hash = hashlib.sha256(published[archive]).hexdigest()
@@ -343,6 +355,7 @@ def main(argv):
     parser.add_argument('--exe')
     parser.add_argument('--readme')
     parser.add_argument('--license')
+    parser.add_argument('--buildinfo')
     parser.add_argument('--out')
     parser.add_argument('--url-prefix')
     parser.add_argument('--homepage')
@@ -351,7 +364,7 @@ def main(argv):
         if args.check_url is not None:
             check_url(args.check_url)
             return 0
-        needed = ('version', 'epoch', 'exe', 'readme', 'license', 'out')
+        needed = ('version', 'epoch', 'exe', 'readme', 'license', 'buildinfo', 'out')
         absent = [f'--{n}' for n in needed if getattr(args, n) is None]
         if absent:
             parser.error(f'missing {" ".join(absent)}')

@@ -5,8 +5,9 @@
 #
 # Always writes the files to publish, each named with the version so that a
 # later release, uploaded beside them, replaces none of them:
-# dist/tamberlin-VERSION-win32.zip (tamberlin.exe, README.txt, LICENSE.txt)
-# and dist/tamberlin-VERSION-SHA256SUMS.txt.
+# dist/tamberlin-VERSION-win32.zip (tamberlin.exe, README.txt, LICENSE.txt,
+# and BUILDINFO.txt: the commit, its time, and the versions of the tools that
+# made the bytes) and dist/tamberlin-VERSION-SHA256SUMS.txt.
 #
 # DOWNLOAD_URL_PREFIX is the http(s) address of the folder that those files
 # will be uploaded to, and HOMEPAGE_URL the project's own page. With both,
@@ -59,9 +60,34 @@ say "building tamberlin $version (time stamp $SOURCE_DATE_EPOCH)"
 cmake --preset win32 >/dev/null
 cmake --build --preset win32 --target tamberlin >/dev/null
 
+# What made the bytes, so that they can be made again: the commit and, for
+# each tool CMake used, its own first --version line and, where dpkg knows
+# the file, its package (GCC's line says only "12-win32").
+describe() {
+    local path line pkg
+    path=$(readlink -f "$(command -v "$1")")
+    line=$("$path" --version | sed -n 1p)
+    pkg=$(dpkg -S "$path" 2>/dev/null | sed -n '1s/[:,].*//p') || true
+    [ -z "$pkg" ] || line+=" (Debian package $pkg $(dpkg-query -W -f='${Version}' "$pkg"))"
+    echo "$line"
+}
+mapfile -t tools < build/win32/tools.txt
+changes=
+[ -z "$(git status --porcelain --untracked-files=no 2>/dev/null)" ] || changes=" with uncommitted changes"
+buildinfo=build/win32/BUILDINFO.txt
+{
+    echo "Tamberlin $version, built by scripts/release.sh"
+    echo "Commit: $(git rev-parse HEAD 2>/dev/null || echo none)$changes"
+    echo "SOURCE_DATE_EPOCH: $SOURCE_DATE_EPOCH"
+    echo "Compiler: $(describe "${tools[0]}")"
+    echo "Linker: $(describe "${tools[1]}")"
+    echo "Resource compiler: $(describe "${tools[2]}")"
+    echo "CMake: $(cmake --version | sed -n 1p)"
+} > "$buildinfo"
+
 rm -rf dist
 args=(--version "$version" --epoch "$SOURCE_DATE_EPOCH" --exe build/win32/tamberlin.exe
-      --readme README.md --license LICENSE --out dist)
+      --readme README.md --license LICENSE --buildinfo "$buildinfo" --out dist)
 [ -z "$prefix" ] || args+=(--url-prefix "$prefix")
 [ -z "$homepage" ] || args+=(--homepage "$homepage")
 python3 scripts/package.py "${args[@]}" | sed 's/^/release: wrote /'

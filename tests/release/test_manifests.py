@@ -19,6 +19,7 @@ import tempfile
 import time
 import unittest
 import zipfile
+import zlib
 
 import jsonschema
 import yaml
@@ -34,6 +35,7 @@ FAKE_EXE = b'MZ' + bytes(range(256)) * 8
 README = ('# Tool\r\n\r\nFor users: \u2026 works.\n\n## Usage\n\nrun it\n\n'
           '## For developers\n\nbuild it\n')
 LICENSE = 'MIT License\n\nCopyright (c) 2026 Someone\n'
+BUILDINFO = 'Tamberlin 1.0.0\nCommit: 0123abc\nCompiler: some g++ 12\n'
 GITHUB = 'https://github.com/someone/tamberlin'
 
 
@@ -64,14 +66,16 @@ class Packed:
         self.tmp = tempfile.TemporaryDirectory()
         self.dir = self.tmp.name
         self.out = out or os.path.join(self.dir, 'dist')
-        inputs = {'tamberlin.exe': FAKE_EXE, 'README.md': readme.encode(), 'LICENSE': licence.encode()}
+        inputs = {'tamberlin.exe': FAKE_EXE, 'README.md': readme.encode(), 'LICENSE': licence.encode(),
+                  'BUILDINFO': BUILDINFO.encode()}
         for name, data in inputs.items():
             with open(os.path.join(self.dir, name), 'wb') as f:
                 f.write(data)
             if mtime is not None:
                 os.utime(os.path.join(self.dir, name), (mtime, mtime))
         args = [sys.executable, PACKAGE, '--version', version, '--epoch', str(EPOCH), '--out', self.out]
-        for option, name in [('--exe', 'tamberlin.exe'), ('--readme', 'README.md'), ('--license', 'LICENSE')]:
+        for option, name in [('--exe', 'tamberlin.exe'), ('--readme', 'README.md'), ('--license', 'LICENSE'),
+                             ('--buildinfo', 'BUILDINFO')]:
             args += [option, os.path.join(self.dir, name)]
         if prefix is not None:
             args += ['--url-prefix', prefix]
@@ -117,6 +121,7 @@ class Packing(unittest.TestCase):
             ('tamberlin.exe', stamp, 0o100755),
             ('README.txt', stamp, 0o100644),
             ('LICENSE.txt', stamp, 0o100644),
+            ('BUILDINFO.txt', stamp, 0o100644),
         ])
 
     def test_zip_contents(self):
@@ -125,6 +130,8 @@ class Packing(unittest.TestCase):
         texts = {
             'README.txt': 'Tamberlin 1.0.0\n\n# Tool\n\nFor users: \u2026 works.\n\n## Usage\n\nrun it\n',
             'LICENSE.txt': LICENSE,
+            # What wrote the deflate stream, after what built the program.
+            'BUILDINFO.txt': BUILDINFO + f'Zip: Python {sys.version.split()[0]}, zlib {zlib.ZLIB_RUNTIME_VERSION}\n',
         }
         for name, want in texts.items():
             with self.subTest(name):

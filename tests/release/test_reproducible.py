@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
 """scripts/release.sh, run as a user would, in two fresh trees of this
 commit in different folders, with different time zones, umasks and file
-times: both must give the same bytes, and the executable must carry the
-commit's time as its PE time stamp.
+times: both must give the same bytes, the executable must carry the
+commit's time as its PE time stamp, and the zip must name the tools that
+made it.
 
 Each tree is a clone of this repository at HEAD with the working tree's
 files laid over it, so that what is tested is what is being changed, while
@@ -124,6 +125,20 @@ class Reproducible(unittest.TestCase):
                                   cwd=os.path.join(tree, 'dist'), capture_output=True, text=True)
             self.assertEqual(proc.returncode, 0, proc.stdout + proc.stderr)
             self.assertEqual(proc.stdout.splitlines(), [f'{ZIP}: OK'])
+
+    def test_build_info_names_the_tools(self):
+        # Each tool that CMake used, by its own first --version line: what
+        # someone repeating the build must install.
+        info = zip_member(self.trees[1], 'BUILDINFO.txt').decode().split('\r\n')
+        tree = self.trees[1]
+        with open(os.path.join(tree, 'build', 'win32', 'tools.txt')) as f:
+            tools = f.read().splitlines()
+        head = git('rev-parse', 'HEAD', cwd=tree).decode().strip()
+        self.assertTrue(info[1].startswith(f'Commit: {head}'), info)
+        for label, tool in zip(('Compiler', 'Linker', 'Resource compiler'), tools):
+            line = subprocess.run([tool, '--version'], capture_output=True, text=True, check=True).stdout
+            with self.subTest(label):
+                self.assertTrue(any(l.startswith(f'{label}: {line.splitlines()[0]}') for l in info), info)
 
     def test_plain_build_takes_the_commit_time(self):
         # A build that no release started reads the time from git itself,
