@@ -1,9 +1,9 @@
 #!/usr/bin/env python3
 """scripts/release.sh, run as a user would, in two fresh trees of this
-commit in different folders, with different time zones, umasks and file
-times: both must give the same bytes, the executable must carry the
-commit's time as its PE time stamp, and the zip must name the tools that
-made it.
+commit in different folders (the second's path holds blanks), with
+different time zones, umasks and file times: both must give the same bytes,
+the executable must carry the commit's time as its PE time stamp, and the
+zip must name the tools that made it.
 
 Each tree is a clone of this repository at HEAD with the working tree's
 files laid over it, so that what is tested is what is being changed, while
@@ -81,7 +81,8 @@ class Reproducible(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
         cls.tmp = tempfile.mkdtemp(prefix='tamberlin-release-')
-        cls.trees = [os.path.join(cls.tmp, 'a'), os.path.join(cls.tmp, 'second', 'a-longer-folder-name')]
+        # A blank in a path splits any word that a build step leaves unquoted.
+        cls.trees = [os.path.join(cls.tmp, 'a'), os.path.join(cls.tmp, 'second tree', 'a longer folder name')]
         for tree in cls.trees:
             make_tree(tree)
         # The second tree's files are older than the first's.
