@@ -332,7 +332,8 @@ def pack(args):
     if prefix:
         # Made before anything is written, so that a refused address
         # leaves no release behind.
-        zip_url, _ = (release_address(prefix, name, args.version) for name in published)
+        zip_url = release_address(prefix, archive, args.version)
+        release_address(prefix, sums_name(args.version), args.version)
         manifests['scoop/tamberlin.json'] = scoop_manifest(args.version, homepage, prefix, zip_url, zip_hash)
         for name, text in winget_manifests(args.version, homepage, prefix, zip_url, zip_hash, args.epoch,
                                            copyright_line(licence)).items():
