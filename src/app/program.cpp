@@ -112,15 +112,12 @@ void RunProgram()
     Settings.ExitCode = StatusBadCall;
     Settings.OwnerWindow = FindOwnerWindow();
 
-    // The UTF-16 line is split once. Without an option for the line's code
-    // page, every parameter is then what the ANSI line has always given; with
-    // one, the caller may pass any character, and it is taken as it is.
+    // The UTF-16 line is split once, and every parameter is taken exactly as
+    // the caller wrote it, whatever the line's code page: only the command
+    // string must fit that, since it is written.
     ParamReader reader;
     StartParamReader(reader, arena);
     Settings.Encoding = FindLineOption(reader, arena);
-    if (Settings.Encoding == AnsiEncoding) {
-        UseAnsiParams(reader, arena);
-    }
     Settings.CodePage = LineCodePage(Settings.Encoding);
 
     Settings.CommandString = NextParam(reader);

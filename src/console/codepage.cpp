@@ -62,23 +62,3 @@ char* NarrowForMessage(uint32_t codePage, const char16_t* text, Arena& arena)
     }
     return bytes;
 }
-
-char16_t* AsAnsiCommandLine(const char16_t* text, Arena& arena)
-{
-    // Every character takes at least one byte, and every byte comes back as
-    // at most one unit: the text never grows.
-    ptrdiff_t length = Length(text);
-    char16_t* back = New<char16_t>(arena, length + 1);
-    if (!length) {
-        return back;
-    }
-    // The bytes are wanted only until they are read back.
-    Arena scratch = arena;
-    char* bytes = New<char>(scratch, MostBytesPerUnit * length);
-    uint32_t got = OsNarrowAsCommandLine(text, (uint32_t)length, bytes, (uint32_t)(MostBytesPerUnit * length));
-    if (got) {
-        OsWiden(OsAnsiCodePage(), bytes, got, back, (uint32_t)length);
-    }
-    ArenaPoison(bytes, scratch.Beg - bytes);
-    return back;
-}

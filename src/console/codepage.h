@@ -22,8 +22,3 @@ char* NarrowExactly(uint32_t codePage, const char16_t* wide, ptrdiff_t length, A
 // A whole text in `codePage`, for a message: what has no exact form becomes
 // whatever the code page puts in its place.
 char* NarrowForMessage(uint32_t codePage, const char16_t* text, Arena& arena);
-
-// `text` as the ANSI command line holds it: converted into the ANSI code
-// page as the system converts that line, look-alikes and all, and read back
-// from it. A new text.
-char16_t* AsAnsiCommandLine(const char16_t* text, Arena& arena);

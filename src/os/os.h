@@ -74,12 +74,6 @@ uint32_t OsWiden(uint32_t codePage, const char* bytes, uint32_t length, char16_t
 // bytes back. Returns the count written; 0 when it fails or does not fit.
 uint32_t OsNarrow(uint32_t codePage, const char16_t* wide, uint32_t length, char* bytes, uint32_t capacity);
 
-// WideCharToMultiByte to the ANSI code page with the system's best fit, as
-// the system makes the ANSI command line from the UTF-16 one: "＂"
-// becomes a quote in code page 1252. Returns the count written; 0 when it
-// fails or does not fit.
-uint32_t OsNarrowAsCommandLine(const char16_t* wide, uint32_t length, char* bytes, uint32_t capacity);
-
 // GetShortPathNameW: `path` with each component that has an 8.3 alias
 // replaced by it (a component without one stays as it is). Returns its
 // length without the NUL; the size it needs when it does not fit; 0 when

@@ -109,14 +109,6 @@ uint32_t OsNarrow(uint32_t codePage, const char16_t* wide, uint32_t length, char
                                          bytes, (int)capacity, nullptr, nullptr);
 }
 
-uint32_t OsNarrowAsCommandLine(const char16_t* wide, uint32_t length, char* bytes, uint32_t capacity)
-{
-    // No flags: best fit and the default character, which is what the
-    // system's own conversion of the command line does.
-    return (uint32_t)WideCharToMultiByte(CP_ACP, 0, (LPCWSTR)wide, (int)length, bytes, (int)capacity, nullptr,
-                                         nullptr);
-}
-
 uint32_t OsShortPath(const char16_t* path, char16_t* buffer, uint32_t capacity)
 {
     return GetShortPathNameW((LPCWSTR)path, (LPWSTR)buffer, capacity);

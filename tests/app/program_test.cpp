@@ -376,7 +376,7 @@ TEST(Program, NeverWritesANameThatIsNotTheChosenFile)
     }
 }
 
-TEST(Program, TakesAnyCharacterFromTheWideLineWithALineOption)
+TEST(Program, TakesEveryParameterExactlyAsWritten)
 {
     struct {
         const char* label;
@@ -391,9 +391,15 @@ TEST(Program, TakesAnyCharacterFromTheWideLineWithALineOption)
         std::u16string title = u"\u03A9 title";
         std::u16string file = u"\u0141.txt";
     } cases[] = {
-        // Without an option, what the ANSI line has always held: look-alikes.
-        {"no option", 850, u"t \"set \u0141=\" \"C:\\\u03A9\\*.\u4E2D\" \"\u03A9 title\" \u0141.txt",
-         "set L=\"C:\\a\"\r\n", "", 0, u"C:\\?\\", u"*.?\0*.?\0\0"s, u"? title", u"L.txt"},
+        // Without an option, the line is in the ANSI code page; only the
+        // command must fit that, never as a look-alike.
+        {"no option", 850, u"t \"set \u00E9=\" \"C:\\\u03A9\\*.\u4E2D\" \"\u03A9 title\" \u0141.txt",
+         "set \xE9=\"C:\\a\"\r\n", "", 0},
+        {"no option, a command outside the ANSI code page", 850,
+         u"t \"set \u0141=\" \"C:\\\u03A9\\*.\u4E2D\" \"\u03A9 title\" \u0141.txt", "", "Invalid parameter: set ?=\n", 255},
+        // A look-alike of the slash is no option: here an initial name.
+        {"a look-alike slash", 850, u"t \"set \u00E9=\" \"C:\\\u03A9\\*.\u4E2D\" \"\u03A9 title\" \u2215utf8",
+         "set \xE9=\"C:\\a\"\r\n", "", 0, u"C:\\\u03A9\\", u"*.\u4E2D\0*.\u4E2D\0\0"s, u"\u03A9 title", u"\u2215utf8"},
         {"/utf8", 850, u"t \"set \u0141=\" \"C:\\\u03A9\\*.\u4E2D\" \"\u03A9 title\" \u0141.txt /utf8",
          "set \xC5\x81=\"C:\\a\"\r\n", "", 0},
         {"/consolecp", 65001, u"t \"set \u0141=\" \"C:\\\u03A9\\*.\u4E2D\" \"\u03A9 title\" \u0141.txt /consolecp",

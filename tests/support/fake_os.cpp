@@ -499,24 +499,6 @@ uint32_t OsNarrow(uint32_t codePage, const char16_t* wide, uint32_t length, char
     return (uint32_t)narrow.size();
 }
 
-uint32_t OsNarrowAsCommandLine(const char16_t* wide, uint32_t length, char* bytes, uint32_t capacity)
-{
-    // Windows' best fit for the look-alikes that the tests use, where the
-    // code page lacks them: the fullwidth quote, solidus and reverse solidus
-    // and the ideographic space become their ASCII forms, "Ł" an "L".
-    const std::pair<char16_t, char16_t> BestFit[] = {
-        {u'\uFF02', u'"'}, {u'\uFF0F', u'/'}, {u'\uFF3C', u'\\'}, {u'\u3000', u' '}, {u'\u0141', u'L'}};
-    std::u16string fitted(wide, length);
-    for (char16_t& c : fitted) {
-        for (const auto& [from, to] : BestFit) {
-            if (c == from && !NarrowOne(Fake.AnsiCodePage, c)) {
-                c = to;
-            }
-        }
-    }
-    return OsNarrow(0, fitted.data(), length, bytes, capacity);
-}
-
 uint32_t OsShortPath(const char16_t* path, char16_t* buffer, uint32_t capacity)
 {
     std::u16string wanted = WideText(path);

@@ -164,14 +164,25 @@ class CodePages(unittest.TestCase):
             with self.subTest(option):
                 r = winrun.run(b'tamberlin "set f=" *.* ' + option.encode(), stub=answer)
                 self.assertEqual((r.out, r.status), (b'set f="C:\\d\\caf' + out + b'.txt"\r\n', 0))
-        # With either option the UTF-16 command line is read: every
-        # parameter reaches the dialog exactly, the command string the line.
-        r = winrun.run('tamberlin "set \u0141=" "C:\\\u03a9\\*.\u4e2d" "\u03a9 \u8868" \u0141.txt /utf8', stub=answer)
-        self.assertEqual((r.out, r.status), (b'set \xc5\x81="C:\\d\\caf\xc3\xa9.txt"\r\n', 0))
+        # In every mode, every parameter reaches the dialog exactly as the
+        # UTF-16 command line holds it; the command string must also fit
+        # the line's code page, which in the default one, 1252, "Ł" does not.
         wide = {'wide_lpstrInitialDir': 'C:\\\u03a9\\', 'wide_lpstrTitle': '\u03a9 \u8868', 'wide_file': '\u0141.txt',
                 'wide_lpstrFilter': '*.\u4e2d\0*.\u4e2d\0\0'}
-        for key, text in wide.items():
-            self.assertEqual(r.request[key], text.encode('utf-16-le').hex(), key)
+        for command, option, out, err, status in [
+            ('set \u0141=', ' /utf8', b'set \xc5\x81="C:\\d\\caf\xc3\xa9.txt"\r\n', b'', 0),
+            ('set \u00e9=', '', b'set \xe9="C:\\d\\caf\xe9.txt"\r\n', b'', 0),
+            ('set \u0141=', '', b'', b'Invalid parameter: set ?=\n', 255),
+        ]:
+            with self.subTest(command=command, option=option):
+                r = winrun.run('tamberlin "%s" "C:\\\u03a9\\*.\u4e2d" "\u03a9 \u8868" \u0141.txt%s' % (command, option),
+                               stub=answer)
+                self.assertEqual((r.out, r.err, r.status), (out, err, status))
+                if status == 255:
+                    self.assertIsNone(r.request, 'a refused call shows no dialog')
+                    continue
+                for key, text in wide.items():
+                    self.assertEqual(r.request[key], text.encode('utf-16-le').hex(), key)
 
     def test_the_console_code_page_that_chcp_set(self):
         # On a terminal Wine's cmd has a console whose code page chcp sets.
