@@ -10,8 +10,8 @@
 // four for some characters that UTF-16 holds in one unit).
 constexpr ptrdiff_t MostBytesPerUnit = 4;
 
-// `length` bytes (NULs included) in `codePage` as UTF-16 with one more zero
-// unit after them; `*wideLength` gets the count of units.
+// `length` bytes (NULs included) in `codePage` as UTF-16, `*wideLength`
+// units, with a zero unit after them.
 char16_t* Widen(uint32_t codePage, const char* bytes, ptrdiff_t length, Arena& arena, ptrdiff_t* wideLength);
 
 // `length` units in `codePage` (NUL-terminated, `*byteLength` bytes), or

@@ -29,6 +29,15 @@ constexpr ptrdiff_t PageSize = 4096;
     std::longjmp(ExitJump, 1);
 }
 
+// What a call leaves in a caller's buffer after all it promises to write:
+// never the zeros that the buffer may have held, so that nothing can lean
+// on them. (Wine leaves a "." of its own after GetFullPathNameW's NUL.)
+template <typename Unit>
+void Junk(Unit* from, Unit* to)
+{
+    std::fill(from, to, (Unit)'.');
+}
+
 int StreamIndex(OsStdStream which)
 {
     return which == OsStdInput ? 0 : which == OsStdOutput ? 1 : 2;
@@ -406,6 +415,7 @@ uint32_t OsFullPathName(const char16_t* text, uint32_t size, char16_t* buffer)
         return (uint32_t)full.size() + 1;
     }
     std::copy(full.c_str(), full.c_str() + full.size() + 1, buffer);
+    Junk(buffer + full.size() + 1, buffer + size);
     return (uint32_t)full.size();
 }
 
@@ -428,6 +438,7 @@ uint32_t OsConsoleTitle(char* buffer, uint32_t size)
     std::memcpy(buffer, Fake.ConsoleTitle->data(), length);
     if (length < size) {
         buffer[length] = 0;
+        Junk(buffer + length + 1, buffer + size);
     }
     return (uint32_t)Fake.ConsoleTitle->size();
 }
@@ -485,6 +496,7 @@ uint32_t OsWiden(uint32_t codePage, const char* bytes, uint32_t length, char16_t
         return 0;  // Windows refuses an empty input, and one that does not fit
     }
     std::copy(units.begin(), units.end(), wide);
+    Junk(wide + units.size(), wide + capacity);
     return (uint32_t)units.size();
 }
 
@@ -496,6 +508,7 @@ uint32_t OsNarrow(uint32_t codePage, const char16_t* wide, uint32_t length, char
         return 0;
     }
     std::memcpy(bytes, narrow.data(), narrow.size());
+    Junk(bytes + narrow.size(), bytes + capacity);
     return (uint32_t)narrow.size();
 }
 
@@ -518,6 +531,7 @@ uint32_t OsShortPath(const char16_t* path, char16_t* buffer, uint32_t capacity)
         return (uint32_t)found->size() + 1;
     }
     std::memcpy(buffer, found->c_str(), (found->size() + 1) * sizeof(char16_t));
+    Junk(buffer + found->size() + 1, buffer + capacity);
     return (uint32_t)found->size();
 }
 

@@ -70,6 +70,13 @@ class Request(unittest.TestCase):
         self.assertEqual((q['lpstrTitle'], q['file'], q['file_zero_after'], q['Flags']),
                          ('null', '', '1', '0x00001004'))
 
+    def test_a_path_without_a_folder_starts_in_the_current_one(self):
+        # Wine's GetFullPathNameW(".") leaves its "." after the NUL: nothing
+        # of it may follow the separator.
+        with tempfile.TemporaryDirectory() as tmp:
+            q = winrun.run(b'tamberlin x *.txt', stub=(None,), cwd=tmp).request
+        self.assertEqual(q['lpstrInitialDir'], hexs(winrun.winpath(tmp).encode() + b'\\'))
+
 
 class Answer(unittest.TestCase):
     def test_the_answer_comes_back_through_the_buffer(self):
