@@ -104,6 +104,9 @@ void WriteMessage(const char16_t* message, Arena& arena)
 
 void RunProgram()
 {
+    // The program may sit in a folder that others can write to, such as
+    // Downloads; no library of theirs may load in place of the system's.
+    OsRestrictLibrarySearch();
     Settings = DialogSettings{};
     Memory = ReserveMemory();
     Arena arena = {Memory.Base, Memory.Base + Memory.Size, Memory.Base, OsCommitMemory, OutOfMemory};

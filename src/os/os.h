@@ -8,6 +8,14 @@
 // UTF-16 or bytes of a code page that the call names, and no Windows type
 // leaks past this header.
 
+// SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32), where the system
+// has it (Windows 8 and later; Vista and 7 with KB2533623): from here on, a
+// library loaded by its bare name, by this program or by a dialog on its
+// behalf, comes from the system folder only, never from the program's
+// folder or the current one. Elsewhere the search stays as it was. What
+// the system loaded before, as it started the program, it found as always.
+void OsRestrictLibrarySearch();
+
 // GetCommandLineW: the raw command line of the process, the program's name
 // first, exactly as the process was started, in UTF-16 as the system keeps
 // it. (The ANSI one is made from it, with look-alikes for what the code page

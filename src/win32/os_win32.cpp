@@ -21,6 +21,18 @@ BOOL WINAPI CallControlHandler(DWORD event)
 
 }  // namespace
 
+void OsRestrictLibrarySearch()
+{
+    // Looked up, not imported: Vista and 7 without KB2533623 lack it, and
+    // an import that is missing would stop the program from starting.
+    // kernel32 is loaded in every process, so asking for it loads nothing.
+    auto setDefaultDirectories = (BOOL(WINAPI*)(DWORD))(void*)GetProcAddress(
+        GetModuleHandleW(L"kernel32.dll"), "SetDefaultDllDirectories");
+    if (setDefaultDirectories) {
+        setDefaultDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+    }
+}
+
 const char16_t* OsWideCommandLine()
 {
     return (const char16_t*)GetCommandLineW();

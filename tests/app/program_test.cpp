@@ -58,6 +58,7 @@ Outcome RunProgramWith(const std::string& cmdline, const std::optional<std::stri
     int32_t status = RunFake();
     EXPECT_LE(Fake.Requests.size(), 1u) << "the dialog is shown at most once";
     EXPECT_TRUE(!Fake.MemoryTaken || Fake.MemoryReleased) << "every run gives its memory back";
+    EXPECT_EQ(Fake.Calls.empty() ? "" : Fake.Calls[0], "OsRestrictLibrarySearch") << "no library may load before the search is restricted";
     std::optional<SeenRequest> request;
     if (!Fake.Requests.empty()) {
         request = Fake.Requests[0];

@@ -21,6 +21,11 @@ char* Reserved;
 
 constexpr ptrdiff_t PageSize = 4096;
 
+void Called(const char* call)
+{
+    Fake.Calls.push_back(call);
+}
+
 // A fault that nothing handles: Windows ends the process with the fault's
 // code as its status.
 [[noreturn]] void Crash()
@@ -388,8 +393,14 @@ int32_t RunFake()
 
 // --- The seam ------------------------------------------------------------
 
+void OsRestrictLibrarySearch()
+{
+    Called(__func__);
+}
+
 const char16_t* OsWideCommandLine()
 {
+    Called(__func__);
     if (!Fake.WideCommandLine) {
         Fake.WideCommandLine = FakeWiden(Fake.AnsiCodePage, Fake.CommandLine);
     }
@@ -398,6 +409,7 @@ const char16_t* OsWideCommandLine()
 
 uint32_t OsFullPathName(const char16_t* text, uint32_t size, char16_t* buffer)
 {
+    Called(__func__);
     Fake.PathCalls++;
     if (Fake.PathCallFails) {
         return 0;
@@ -421,6 +433,7 @@ uint32_t OsFullPathName(const char16_t* text, uint32_t size, char16_t* buffer)
 
 void OsLower(char16_t* text)
 {
+    Called(__func__);
     for (; *text; text++) {
         *text = Lower(*text);
     }
@@ -428,6 +441,7 @@ void OsLower(char16_t* text)
 
 uint32_t OsConsoleTitle(char* buffer, uint32_t size)
 {
+    Called(__func__);
     if (!Fake.ConsoleTitle) {
         return 0;
     }
@@ -445,6 +459,7 @@ uint32_t OsConsoleTitle(char* buffer, uint32_t size)
 
 void* OsFindWindow(const char* title)
 {
+    Called(__func__);
     for (const auto& [name, window] : Fake.Windows) {
         if (name == title) {
             return window;
@@ -455,41 +470,49 @@ void* OsFindWindow(const char* title)
 
 void* OsConsoleWindow()
 {
+    Called(__func__);
     return Fake.ConsoleWindow;
 }
 
 void* OsStdHandle(OsStdStream which)
 {
+    Called(__func__);
     return FakeHandle(which);
 }
 
 bool OsWriteConsole(void* handle, const char* bytes, uint32_t length)
 {
+    Called(__func__);
     return Write(handle, bytes, length, Stream::Console, "console");
 }
 
 bool OsWriteFile(void* handle, const char* bytes, uint32_t length)
 {
+    Called(__func__);
     return Write(handle, bytes, length, Stream::Redirected, "file");
 }
 
 void OsSetControlHandler(bool (*handler)(uint32_t))
 {
+    Called(__func__);
     Fake.ControlHandler = handler;
 }
 
 uint32_t OsAnsiCodePage()
 {
+    Called(__func__);
     return Fake.AnsiCodePage;
 }
 
 uint32_t OsConsoleCodePage()
 {
+    Called(__func__);
     return Fake.ConsoleCodePage;
 }
 
 uint32_t OsWiden(uint32_t codePage, const char* bytes, uint32_t length, char16_t* wide, uint32_t capacity)
 {
+    Called(__func__);
     codePage = codePage ? codePage : Fake.AnsiCodePage;  // CP_ACP
     std::u16string units = FakeWiden(codePage, std::string(bytes, length));
     if (length == 0 || units.size() > capacity) {
@@ -502,6 +525,7 @@ uint32_t OsWiden(uint32_t codePage, const char* bytes, uint32_t length, char16_t
 
 uint32_t OsNarrow(uint32_t codePage, const char16_t* wide, uint32_t length, char* bytes, uint32_t capacity)
 {
+    Called(__func__);
     codePage = codePage ? codePage : Fake.AnsiCodePage;  // CP_ACP
     std::string narrow = FakeNarrow(codePage, std::u16string(wide, length));
     if (length == 0 || narrow.size() > capacity) {
@@ -514,6 +538,7 @@ uint32_t OsNarrow(uint32_t codePage, const char16_t* wide, uint32_t length, char
 
 uint32_t OsShortPath(const char16_t* path, char16_t* buffer, uint32_t capacity)
 {
+    Called(__func__);
     std::u16string wanted = WideText(path);
     std::optional<std::u16string> found;
     for (const auto& [name, alias] : Fake.ShortPaths) {
@@ -621,16 +646,19 @@ bool FileDialog(const OsDialogRequest& request, const char* call)
 
 bool OsOpenFileDialog(const OsDialogRequest& request)
 {
+    Called(__func__);
     return FileDialog(request, "open");
 }
 
 bool OsSaveFileDialog(const OsDialogRequest& request)
 {
+    Called(__func__);
     return FileDialog(request, "save");
 }
 
 OsPickResult OsPickFolder(const OsFolderRequest& request)
 {
+    Called(__func__);
     // Recorded in the file dialog's terms: Flags are the FOS_* options, File
     // is the name box, and the record's own fields stay zero.
     OsDialogRequest seen = {};
@@ -656,6 +684,7 @@ OsPickResult OsPickFolder(const OsFolderRequest& request)
 
 OsMemory OsReserveMemory(ptrdiff_t most)
 {
+    Called(__func__);
     Fake.MemoryTaken = true;
     if (Fake.AddressSpace >= 0 && most > Fake.AddressSpace) {
         return OsMemory{};
@@ -672,6 +701,7 @@ OsMemory OsReserveMemory(ptrdiff_t most)
 
 bool OsCommitMemory(char* at, ptrdiff_t size)
 {
+    Called(__func__);
     // Committing what is committed already charges nothing more.
     ptrdiff_t committed = std::max(Fake.Committed, at + size - Reserved);
     if (Fake.MemoryLimit >= 0 && committed > Fake.MemoryLimit) {
@@ -683,12 +713,14 @@ bool OsCommitMemory(char* at, ptrdiff_t size)
 
 void OsCommitOnTouch(char* from, char* to)
 {
+    Called(__func__);
     Fake.TouchFrom = from;
     Fake.TouchTo = to;
 }
 
 void OsReleaseMemory(OsMemory memory)
 {
+    Called(__func__);
     if (memory.Base) {
         munmap(memory.Base, (size_t)memory.Size);
         Fake.MemoryReleased = true;
@@ -697,6 +729,7 @@ void OsReleaseMemory(OsMemory memory)
 
 void OsExit(int32_t status)
 {
+    Called(__func__);
     Fake.ExitStatus = status;
     if (!Running) {
         std::abort();  // a stage called the exit path outside a run

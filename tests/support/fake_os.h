@@ -112,6 +112,9 @@ struct FakeOs {
     bool MemoryTaken = false;
     bool MemoryReleased = false;
 
+    // Every call into the seam, by name, in order.
+    std::vector<std::string> Calls;
+
     // What the run ended with: OsExit's status, or the code of the fault
     // that crashed it (STATUS_ACCESS_VIOLATION), as Windows gives it.
     std::optional<int32_t> ExitStatus;

@@ -77,6 +77,14 @@ class Request(unittest.TestCase):
             q = winrun.run(b'tamberlin x *.txt', stub=(None,), cwd=tmp).request
         self.assertEqual(q['lpstrInitialDir'], hexs(winrun.winpath(tmp).encode() + b'\\'))
 
+    def test_libraries_by_name_come_from_the_system_folder_only(self):
+        # The stand-in dialog loads a library by its bare name, and a copy
+        # of it lies beside the program. The floor program, which restricts
+        # nothing, finds it there.
+        q = winrun.run(b'tamberlin x *.*', stub=(None,)).request
+        floor = winrun.run(b'floor', exe=os.environ['TAMBERLIN_FLOOR'], stub=(None,)).request
+        self.assertEqual((q['probe_loaded'], floor['probe_loaded']), ('0', '1'))
+
 
 class Answer(unittest.TestCase):
     def test_the_answer_comes_back_through_the_buffer(self):
