@@ -148,11 +148,16 @@ OsMemory OsReserveMemory(ptrdiff_t most);
 bool OsCommitMemory(char* at, ptrdiff_t size);
 
 // Makes each page from `from` up to `to`, inside a reservation, commit
-// itself, zero-filled, when the process first touches it, for the rest of
-// the run: room for writes that the program does not make itself, such as
-// a dialog's past its buffer. A page that the system cannot back still
-// faults. Called once a run.
+// itself, zero-filled, when the process first touches it, until
+// OsEndCommitOnTouch: room for writes that the program does not make
+// itself, such as a dialog's past its buffer. A page that the system cannot
+// back still faults. Called at most once a run.
 void OsCommitOnTouch(char* from, char* to);
+
+// Ends OsCommitOnTouch: from here on a touch of a page that is not
+// committed faults again, as any stray write of the program's own must.
+// Only after OsCommitOnTouch.
+void OsEndCommitOnTouch();
 
 // Gives back a whole reservation; nothing for a null `Base`.
 void OsReleaseMemory(OsMemory memory);

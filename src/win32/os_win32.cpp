@@ -232,6 +232,7 @@ namespace {
 // Plain data: the handler gets nothing but the fault.
 char* TouchFrom;
 char* TouchTo;
+void* TouchHandler;
 
 // Commits the page of a read or write fault inside the range and has the
 // faulting instruction run again. An execution fault there would fault
@@ -261,7 +262,12 @@ void OsCommitOnTouch(char* from, char* to)
     // Memory" example handles a fault in a reserved page.
     TouchFrom = from;
     TouchTo = to;
-    AddVectoredExceptionHandler(1, CommitTouchedPage);
+    TouchHandler = AddVectoredExceptionHandler(1, CommitTouchedPage);
+}
+
+void OsEndCommitOnTouch()
+{
+    RemoveVectoredExceptionHandler(TouchHandler);
 }
 
 void OsReleaseMemory(OsMemory memory)

@@ -18,6 +18,7 @@ bool Running = false;
 
 // The reservation of the current run, which commits are counted against.
 char* Reserved;
+ptrdiff_t ReservedSize;
 
 constexpr ptrdiff_t PageSize = 4096;
 
@@ -27,11 +28,26 @@ void Called(const char* call)
 }
 
 // A fault that nothing handles: Windows ends the process with the fault's
-// code as its status.
+// code as its status, and takes back all that it had.
 [[noreturn]] void Crash()
 {
     Fake.ExitStatus = (int32_t)0xC0000005;  // STATUS_ACCESS_VIOLATION
+    munmap(Reserved, (size_t)ReservedSize);
+    Fake.MemoryReleased = true;
     std::longjmp(ExitJump, 1);
+}
+
+// A write up to `to` that does not go through the arena, as the system's
+// code makes it: the first page past the committed part that it reaches
+// faults, unless pages commit on touch there. The arena commits from the
+// reservation's start on, so every page past that part is not committed.
+void Touch(char* to)
+{
+    for (char* page = Reserved + Fake.Committed; page < to; page += PageSize) {
+        if (page < Fake.TouchFrom || page >= Fake.TouchTo || !OsCommitMemory(page, PageSize)) {
+            Crash();
+        }
+    }
 }
 
 // What a call leaves in a caller's buffer after all it promises to write:
@@ -611,18 +627,10 @@ bool FileDialog(const OsDialogRequest& request, const char* call)
     // destroy.
     const std::u16string& answer = *Fake.WideAnswer;
     if (answer.size() > request.MaxFile && Fake.DialogOverruns) {
-        // Raw writes into whatever follows the buffer, as the dialog's are:
-        // the first one into a page that is not committed faults, unless the
-        // fault's address is where pages commit on touch. The arena commits
-        // from the reservation's start on, so every page past the committed
-        // part is not committed.
+        // Raw writes into whatever follows the buffer, as the dialog's are.
         char* from = reinterpret_cast<char*>(request.File);
         ptrdiff_t size = (ptrdiff_t)(answer.size() * sizeof(char16_t));
-        for (char* page = Reserved + Fake.Committed; page < from + size; page += PageSize) {
-            if (page < Fake.TouchFrom || page >= Fake.TouchTo || !OsCommitMemory(page, PageSize)) {
-                Crash();
-            }
-        }
+        Touch(from + size);
         // The system is not instrumented: what it writes is no overflow.
         ArenaUnpoison(from, size);
         std::memcpy(request.File, answer.data(), answer.size() * sizeof(char16_t));
@@ -696,6 +704,7 @@ OsMemory OsReserveMemory(ptrdiff_t most)
         return OsMemory{};
     }
     Reserved = static_cast<char*>(base);
+    ReservedSize = most;
     return OsMemory{Reserved, most};
 }
 
@@ -718,9 +727,19 @@ void OsCommitOnTouch(char* from, char* to)
     Fake.TouchTo = to;
 }
 
+void OsEndCommitOnTouch()
+{
+    Called(__func__);
+    Fake.TouchFrom = nullptr;
+    Fake.TouchTo = nullptr;
+}
+
 void OsReleaseMemory(OsMemory memory)
 {
     Called(__func__);
+    if (Fake.StrayWrite && !Fake.Requests.empty()) {
+        Touch(Reserved + Fake.Committed + 1);
+    }
     if (memory.Base) {
         munmap(memory.Base, (size_t)memory.Size);
         Fake.MemoryReleased = true;

@@ -106,9 +106,13 @@ struct FakeOs {
     ptrdiff_t AddressSpace = -1;
     ptrdiff_t MemoryLimit = -1;
     ptrdiff_t Committed = 0;
-    // Where pages commit themselves when touched (OsCommitOnTouch).
+    // Where pages commit themselves when touched (OsCommitOnTouch), until
+    // OsEndCommitOnTouch.
     char* TouchFrom = nullptr;
     char* TouchTo = nullptr;
+    // After a file dialog, the program writes once past what is committed,
+    // as a fault of its own would, on its way out (OsReleaseMemory).
+    bool StrayWrite = false;
     bool MemoryTaken = false;
     bool MemoryReleased = false;
 
