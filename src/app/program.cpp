@@ -39,8 +39,11 @@ OsMemory Memory;
 
 void OutOfMemory()
 {
-    // No message and no status of its own; but a choice that could not be
-    // written must not look like success.
+    // No status of its own: before the dialog the run ends as a bad call,
+    // after it as a cancel, since a choice that could not be written must
+    // not look like success. The words are ASCII, the same in every code
+    // page that the line may use, and take no memory.
+    WriteErrLine("Not enough memory");
     ExitWith(Settings.ExitCode == StatusChosen ? StatusCancelled : Settings.ExitCode);
 }
 

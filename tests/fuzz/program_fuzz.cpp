@@ -74,6 +74,8 @@ bool StartsWith(const std::string& text, const std::string& prefix)
     return text.compare(0, prefix.size(), prefix) == 0;
 }
 
+const char OutOfMemory[] = "Not enough memory\n";
+
 const Stream Kinds[4] = {Stream::Console, Stream::Redirected, Stream::Missing, Stream::Invalid};
 // Plenty for any line the fuzzer makes in practice, down to nothing at all.
 const ptrdiff_t Limits[4] = {8 << 20, 1 << 20, 64 << 10, 0};
@@ -345,12 +347,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     Check(status != 0 || !Fake.Requests.empty() || help, "success without a dialog or help");
     if (status == 255) {
         Check(out.empty(), "a line after a bad call");
-        Check(err.empty() || StartsWith(err, "Invalid option: /") || StartsWith(err, "Invalid parameter: ") ||
-                  err == "Only one of /multiselect, /save, /folder\n",
+        Check(StartsWith(err, "Invalid option: /") || StartsWith(err, "Invalid parameter: ") ||
+                  err == "Only one of /multiselect, /save, /folder\n" || err == OutOfMemory,
               "an unknown message", err);
     }
     if (status == 1) {
-        Check(err.empty() || StartsWith(err, "Name not in ") || StartsWith(err, "Selection too long: "),
+        Check(err.empty() || StartsWith(err, "Name not in ") || StartsWith(err, "Selection too long: ") ||
+                  err == OutOfMemory,
               "an unknown message", err);
     }
     if (!err.empty()) {
