@@ -282,6 +282,14 @@ class RealDialog(unittest.TestCase):
                     p.drive(p.window(ere(title)), *steps)
                     self.assertEqual(p.result(), (self.line(*names), b'', 0))
 
+    def test_the_folder_picker_starts_in_the_current_folder(self):
+        # A path without a folder: the picker opens where the program runs,
+        # so a folder typed there by its name comes back.
+        os.mkdir(os.path.join(self.folder, 'alpha'))
+        with self.program(b'tamberlin "set d=" * "Pick here" /folder', cwd=self.folder) as p:
+            p.drive(p.window(ere('Pick here')), ('type', 'alpha'), ('key', 'Return'))
+            self.assertEqual(p.result(), (b'set d="' + self.wfolder + b'\\alpha"\r\n', b'', 0))
+
     def test_escape_cancels_without_output(self):
         cmdline = b'tamberlin "set f=" "%s\\*.*" "Cancel me"' % self.wfolder
         with self.program(cmdline) as p:
