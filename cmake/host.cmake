@@ -38,4 +38,5 @@ if(TAMBERLIN_FUZZ)
     file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/fuzz-corpus)
 endif()
 
+add_test(NAME readme COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/tests/tools/check_readme.py ${CMAKE_SOURCE_DIR}/README.md)
 add_test(NAME layers COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/tests/tools/check_layers.py ${CMAKE_SOURCE_DIR}/src)

@@ -23,6 +23,13 @@ else()
     message(WARNING "Not a git checkout and no SOURCE_DATE_EPOCH: the PE time stamp is the time of the link")
 endif()
 
+# The tools whose versions decide the executable's bytes, one path a line,
+# for scripts/release.sh to name in the release: the compiler, the linker
+# that it runs, and windres.
+execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-prog-name=ld
+    OUTPUT_VARIABLE TAMBERLIN_LD OUTPUT_STRIP_TRAILING_WHITESPACE)
+file(WRITE ${CMAKE_BINARY_DIR}/tools.txt "${CMAKE_CXX_COMPILER}\n${TAMBERLIN_LD}\n${CMAKE_RC_COMPILER}\n")
+
 if(TAMBERLIN_TESTS)
     # One CTest test per script; the scripts need no Wine prefix.
     file(GLOB RELEASE_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/release/test_*.py)

@@ -20,8 +20,12 @@ add_custom_command(
     DEPENDS ${CMAKE_SOURCE_DIR}/res/tamberlin.manifest
     VERBATIM)
 add_custom_target(icon DEPENDS ${RES_DIR}/tamberlin.ico ${RES_DIR}/tamberlin.manifest)
-# windres finds the generated icon and the manifest through these.
-set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -I ${RES_DIR} -I ${CMAKE_SOURCE_DIR}/res")
+# windres finds the generated icon and the manifest through these, the
+# compacted manifest first. As include directories, not words added to
+# CMAKE_RC_FLAGS, they reach windres quoted, so that a clone whose path holds
+# a blank builds.
+set_property(SOURCE res/tamberlin.rc tests/tools/floor.rc APPEND PROPERTY
+    INCLUDE_DIRECTORIES ${RES_DIR} ${CMAKE_SOURCE_DIR}/res)
 set_source_files_properties(res/tamberlin.rc PROPERTIES
     OBJECT_DEPENDS "${RES_DIR}/tamberlin.ico;${RES_DIR}/tamberlin.manifest")
 

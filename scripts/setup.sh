@@ -15,7 +15,8 @@
 # that it can be tried on sample files.
 set -euo pipefail
 
-packages=(cmake make g++ clang libclang-rt-14-dev googletest python3 python3-yaml util-linux
+packages=(cmake make g++ clang libclang-rt-14-dev googletest python3 python3-yaml python3-jsonschema python3-markdown-it
+          util-linux
           g++-mingw-w64-i686 binutils-mingw-w64-i686
           wine wine32:i386 wine64 xvfb xdotool x11-utils imagemagick icoutils)
 

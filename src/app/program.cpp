@@ -39,8 +39,11 @@ OsMemory Memory;
 
 void OutOfMemory()
 {
-    // No message and no status of its own; but a choice that could not be
-    // written must not look like success.
+    // No status of its own: before the dialog the run ends as a bad call,
+    // after it as a cancel, since a choice that could not be written must
+    // not look like success. The words are ASCII, the same in every code
+    // page that the line may use, and take no memory.
+    WriteErrLine("Not enough memory");
     ExitWith(Settings.ExitCode == StatusChosen ? StatusCancelled : Settings.ExitCode);
 }
 
@@ -104,6 +107,9 @@ void WriteMessage(const char16_t* message, Arena& arena)
 
 void RunProgram()
 {
+    // The program may sit in a folder that others can write to, such as
+    // Downloads; no library of theirs may load in place of the system's.
+    OsRestrictLibrarySearch();
     Settings = DialogSettings{};
     Memory = ReserveMemory();
     Arena arena = {Memory.Base, Memory.Base + Memory.Size, Memory.Base, OsCommitMemory, OutOfMemory};
@@ -112,15 +118,12 @@ void RunProgram()
     Settings.ExitCode = StatusBadCall;
     Settings.OwnerWindow = FindOwnerWindow();
 
-    // The UTF-16 line is split once. Without an option for the line's code
-    // page, every parameter is then what the ANSI line has always given; with
-    // one, the caller may pass any character, and it is taken as it is.
+    // The UTF-16 line is split once, and every parameter is taken exactly as
+    // the caller wrote it, whatever the line's code page: only the command
+    // string must fit that, since it is written.
     ParamReader reader;
     StartParamReader(reader, arena);
     Settings.Encoding = FindLineOption(reader, arena);
-    if (Settings.Encoding == AnsiEncoding) {
-        UseAnsiParams(reader, arena);
-    }
     Settings.CodePage = LineCodePage(Settings.Encoding);
 
     Settings.CommandString = NextParam(reader);

@@ -1,6 +1,5 @@
 #include "cmdline/params.h"
 #include "base/text.h"
-#include "console/codepage.h"
 #include "os/os.h"
 
 namespace {
@@ -57,13 +56,6 @@ void StartParamReader(ParamReader& reader, Arena& arena)
     reader.Params = tokens + 1;
     reader.Count = count > 0 ? count - 1 : 0;
     reader.Cursor = 0;
-}
-
-void UseAnsiParams(ParamReader& reader, Arena& arena)
-{
-    for (int i = 0; i < reader.Count; i++) {
-        reader.Params[i] = AsAnsiCommandLine(reader.Params[i], arena);
-    }
 }
 
 const char16_t* NextParam(ParamReader& reader)

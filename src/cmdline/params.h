@@ -17,12 +17,6 @@ struct ParamReader {
 // first.
 void StartParamReader(ParamReader& reader, Arena& arena);
 
-// Puts in place of every parameter what the ANSI command line has always
-// given the program for it: its characters converted into the ANSI code page
-// as the system converts that line (look-alikes for what the code page
-// lacks), read back. The split stays the UTF-16 line's.
-void UseAnsiParams(ParamReader& reader, Arena& arena);
-
 // The parameter at the cursor, without its enclosing quotes, and moves the
 // cursor on. Past the last parameter it returns "" and leaves the cursor
 // alone, so an empty quoted parameter is the only empty text that moves it.

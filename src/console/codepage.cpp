@@ -12,6 +12,7 @@ char* Narrow(uint32_t codePage, const char16_t* wide, ptrdiff_t length, Arena& a
     char* bytes = New<char>(arena, capacity + 1);
     ptrdiff_t got = length ? OsNarrow(codePage, wide, (uint32_t)length, bytes, (uint32_t)capacity) : 0;
     *byteLength = length && !got ? -1 : got;
+    bytes[got] = 0;  // the call writes the count and promises nothing after it
     // The block was the last one taken, so its tail can go back.
     char* end = bytes + (got + 1) + ArenaRedZone;
     ArenaPoison(end, arena.Beg - end);
@@ -27,6 +28,7 @@ char16_t* Widen(uint32_t codePage, const char* bytes, ptrdiff_t length, Arena& a
     // makes one or two, and a byte that fits nothing makes one.
     char16_t* wide = New<char16_t>(arena, length + 1);
     *wideLength = length ? OsWiden(codePage, bytes, (uint32_t)length, wide, (uint32_t)length) : 0;
+    wide[*wideLength] = 0;
     return wide;
 }
 
@@ -55,30 +57,7 @@ char* NarrowExactly(uint32_t codePage, const char16_t* wide, ptrdiff_t length, A
 
 char* NarrowForMessage(uint32_t codePage, const char16_t* text, Arena& arena)
 {
+    // A failed call leaves the text empty.
     ptrdiff_t byteLength;
-    char* bytes = Narrow(codePage, text, Length(text), arena, &byteLength);
-    if (byteLength < 0) {
-        bytes[0] = 0;
-    }
-    return bytes;
-}
-
-char16_t* AsAnsiCommandLine(const char16_t* text, Arena& arena)
-{
-    // Every character takes at least one byte, and every byte comes back as
-    // at most one unit: the text never grows.
-    ptrdiff_t length = Length(text);
-    char16_t* back = New<char16_t>(arena, length + 1);
-    if (!length) {
-        return back;
-    }
-    // The bytes are wanted only until they are read back.
-    Arena scratch = arena;
-    char* bytes = New<char>(scratch, MostBytesPerUnit * length);
-    uint32_t got = OsNarrowAsCommandLine(text, (uint32_t)length, bytes, (uint32_t)(MostBytesPerUnit * length));
-    if (got) {
-        OsWiden(OsAnsiCodePage(), bytes, got, back, (uint32_t)length);
-    }
-    ArenaPoison(bytes, scratch.Beg - bytes);
-    return back;
+    return Narrow(codePage, text, Length(text), arena, &byteLength);
 }

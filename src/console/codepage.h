@@ -10,8 +10,8 @@
 // four for some characters that UTF-16 holds in one unit).
 constexpr ptrdiff_t MostBytesPerUnit = 4;
 
-// `length` bytes (NULs included) in `codePage` as UTF-16 with one more zero
-// unit after them; `*wideLength` gets the count of units.
+// `length` bytes (NULs included) in `codePage` as UTF-16, `*wideLength`
+// units, with a zero unit after them.
 char16_t* Widen(uint32_t codePage, const char* bytes, ptrdiff_t length, Arena& arena, ptrdiff_t* wideLength);
 
 // `length` units in `codePage` (NUL-terminated, `*byteLength` bytes), or
@@ -22,8 +22,3 @@ char* NarrowExactly(uint32_t codePage, const char16_t* wide, ptrdiff_t length, A
 // A whole text in `codePage`, for a message: what has no exact form becomes
 // whatever the code page puts in its place.
 char* NarrowForMessage(uint32_t codePage, const char16_t* text, Arena& arena);
-
-// `text` as the ANSI command line holds it: converted into the ANSI code
-// page as the system converts that line, look-alikes and all, and read back
-// from it. A new text.
-char16_t* AsAnsiCommandLine(const char16_t* text, Arena& arena);

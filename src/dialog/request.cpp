@@ -123,6 +123,9 @@ LineNames ShowDialog(DialogSettings& settings, Arena& arena)
         OsCommitOnTouch((char*)(request.File + SelectionChars), arena.End);
         settings.ExitCode = StatusCancelled;
         chosen = (settings.Kind == SaveOne ? OsSaveFileDialog : OsOpenFileDialog)(request);
+        // Only the dialog's writes are taken in: past this, a touch out of
+        // bounds is the program's own fault, and must end the run as one.
+        OsEndCommitOnTouch();
         answer = request.File;
     }
     if (!chosen) {

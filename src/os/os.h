@@ -8,6 +8,14 @@
 // UTF-16 or bytes of a code page that the call names, and no Windows type
 // leaks past this header.
 
+// SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32), where the system
+// has it (Windows 8 and later; Vista and 7 with KB2533623): from here on, a
+// library loaded by its bare name, by this program or by a dialog on its
+// behalf, comes from the system folder only, never from the program's
+// folder or the current one. Elsewhere the search stays as it was. What
+// the system loaded before, as it started the program, it found as always.
+void OsRestrictLibrarySearch();
+
 // GetCommandLineW: the raw command line of the process, the program's name
 // first, exactly as the process was started, in UTF-16 as the system keeps
 // it. (The ANSI one is made from it, with look-alikes for what the code page
@@ -73,12 +81,6 @@ uint32_t OsWiden(uint32_t codePage, const char* bytes, uint32_t length, char16_t
 // replacement, never silently right; callers that need exactness read the
 // bytes back. Returns the count written; 0 when it fails or does not fit.
 uint32_t OsNarrow(uint32_t codePage, const char16_t* wide, uint32_t length, char* bytes, uint32_t capacity);
-
-// WideCharToMultiByte to the ANSI code page with the system's best fit, as
-// the system makes the ANSI command line from the UTF-16 one: "＂"
-// becomes a quote in code page 1252. Returns the count written; 0 when it
-// fails or does not fit.
-uint32_t OsNarrowAsCommandLine(const char16_t* wide, uint32_t length, char* bytes, uint32_t capacity);
 
 // GetShortPathNameW: `path` with each component that has an 8.3 alias
 // replaced by it (a component without one stays as it is). Returns its
@@ -146,11 +148,16 @@ OsMemory OsReserveMemory(ptrdiff_t most);
 bool OsCommitMemory(char* at, ptrdiff_t size);
 
 // Makes each page from `from` up to `to`, inside a reservation, commit
-// itself, zero-filled, when the process first touches it, for the rest of
-// the run: room for writes that the program does not make itself, such as
-// a dialog's past its buffer. A page that the system cannot back still
-// faults. Called once a run.
+// itself, zero-filled, when the process first touches it, until
+// OsEndCommitOnTouch: room for writes that the program does not make
+// itself, such as a dialog's past its buffer. A page that the system cannot
+// back still faults. Called at most once a run.
 void OsCommitOnTouch(char* from, char* to);
+
+// Ends OsCommitOnTouch: from here on a touch of a page that is not
+// committed faults again, as any stray write of the program's own must.
+// Only after OsCommitOnTouch.
+void OsEndCommitOnTouch();
 
 // Gives back a whole reservation; nothing for a null `Base`.
 void OsReleaseMemory(OsMemory memory);

@@ -23,8 +23,11 @@ ptrdiff_t FolderEnd(const char16_t* text)
             end = i + 1;
         }
     }
-    if (end == start && text && text[start] && text[start + 1] == u':') {
-        end = start + 2;  // "C:*.txt": the current directory of drive C:
+    // "C:*.txt": the current directory of drive C:. Only a letter names a
+    // drive; "1:" or "|:" is text like any other.
+    char16_t drive = text ? (char16_t)(text[start] | 0x20) : 0;
+    if (end == start && drive >= u'a' && drive <= u'z' && text[start + 1] == u':') {
+        end = start + 2;
     }
     return end;
 }
@@ -43,9 +46,12 @@ char16_t* ResolveFullPath(const char16_t* folder, Arena& arena)
             break;
         }
         if (length < size) {
+            // Nothing after the path's NUL is the system's promise: the
+            // separator goes over it, and a NUL of its own after.
             if (!IsSeparator(buffer[length - 1])) {
-                buffer[length] = u'\\';
+                buffer[length++] = u'\\';
             }
+            buffer[length] = 0;
             return buffer;
         }
         size = length;  // what it needs, the NUL included

@@ -11,9 +11,9 @@ char16_t* ResolveFullPath(const char16_t* folder, Arena& arena);
 
 // The folder that begins PathAndFilters: the text up to and including its
 // last separator ("\" or "/") before the first vertical bar, or the drive
-// ("C:", which the system takes as that drive's current directory) when
-// there is none. A leading double quote is skipped. "" when there is
-// neither.
+// (an ASCII letter and a colon, "C:", which the system takes as that
+// drive's current directory) when there is none. A leading double quote is
+// skipped. "" when there is neither.
 char16_t* DirPart(const char16_t* text, Arena& arena);
 
 // The pattern list of PathAndFilters: what follows DirPart, up to the next

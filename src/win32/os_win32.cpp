@@ -21,6 +21,18 @@ BOOL WINAPI CallControlHandler(DWORD event)
 
 }  // namespace
 
+void OsRestrictLibrarySearch()
+{
+    // Looked up, not imported: Vista and 7 without KB2533623 lack it, and
+    // an import that is missing would stop the program from starting.
+    // kernel32 is loaded in every process, so asking for it loads nothing.
+    auto setDefaultDirectories = (BOOL(WINAPI*)(DWORD))(void*)GetProcAddress(
+        GetModuleHandleW(L"kernel32.dll"), "SetDefaultDllDirectories");
+    if (setDefaultDirectories) {
+        setDefaultDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+    }
+}
+
 const char16_t* OsWideCommandLine()
 {
     return (const char16_t*)GetCommandLineW();
@@ -107,14 +119,6 @@ uint32_t OsNarrow(uint32_t codePage, const char16_t* wide, uint32_t length, char
                    (codePage >= 50220 && codePage <= 50229) || (codePage >= 57002 && codePage <= 57011);
     return (uint32_t)WideCharToMultiByte(codePage, noFlags ? 0 : WC_NO_BEST_FIT_CHARS, (LPCWSTR)wide, (int)length,
                                          bytes, (int)capacity, nullptr, nullptr);
-}
-
-uint32_t OsNarrowAsCommandLine(const char16_t* wide, uint32_t length, char* bytes, uint32_t capacity)
-{
-    // No flags: best fit and the default character, which is what the
-    // system's own conversion of the command line does.
-    return (uint32_t)WideCharToMultiByte(CP_ACP, 0, (LPCWSTR)wide, (int)length, bytes, (int)capacity, nullptr,
-                                         nullptr);
 }
 
 uint32_t OsShortPath(const char16_t* path, char16_t* buffer, uint32_t capacity)
@@ -228,6 +232,7 @@ namespace {
 // Plain data: the handler gets nothing but the fault.
 char* TouchFrom;
 char* TouchTo;
+void* TouchHandler;
 
 // Commits the page of a read or write fault inside the range and has the
 // faulting instruction run again. An execution fault there would fault
@@ -257,7 +262,12 @@ void OsCommitOnTouch(char* from, char* to)
     // Memory" example handles a fault in a reserved page.
     TouchFrom = from;
     TouchTo = to;
-    AddVectoredExceptionHandler(1, CommitTouchedPage);
+    TouchHandler = AddVectoredExceptionHandler(1, CommitTouchedPage);
+}
+
+void OsEndCommitOnTouch()
+{
+    RemoveVectoredExceptionHandler(TouchHandler);
 }
 
 void OsReleaseMemory(OsMemory memory)

@@ -58,6 +58,7 @@ Outcome RunProgramWith(const std::string& cmdline, const std::optional<std::stri
     int32_t status = RunFake();
     EXPECT_LE(Fake.Requests.size(), 1u) << "the dialog is shown at most once";
     EXPECT_TRUE(!Fake.MemoryTaken || Fake.MemoryReleased) << "every run gives its memory back";
+    EXPECT_EQ(Fake.Calls.empty() ? "" : Fake.Calls[0], "OsRestrictLibrarySearch") << "no library may load before the search is restricted";
     std::optional<SeenRequest> request;
     if (!Fake.Requests.empty()) {
         request = Fake.Requests[0];
@@ -376,7 +377,7 @@ TEST(Program, NeverWritesANameThatIsNotTheChosenFile)
     }
 }
 
-TEST(Program, TakesAnyCharacterFromTheWideLineWithALineOption)
+TEST(Program, TakesEveryParameterExactlyAsWritten)
 {
     struct {
         const char* label;
@@ -391,9 +392,15 @@ TEST(Program, TakesAnyCharacterFromTheWideLineWithALineOption)
         std::u16string title = u"\u03A9 title";
         std::u16string file = u"\u0141.txt";
     } cases[] = {
-        // Without an option, what the ANSI line has always held: look-alikes.
-        {"no option", 850, u"t \"set \u0141=\" \"C:\\\u03A9\\*.\u4E2D\" \"\u03A9 title\" \u0141.txt",
-         "set L=\"C:\\a\"\r\n", "", 0, u"C:\\?\\", u"*.?\0*.?\0\0"s, u"? title", u"L.txt"},
+        // Without an option, the line is in the ANSI code page; only the
+        // command must fit that, never as a look-alike.
+        {"no option", 850, u"t \"set \u00E9=\" \"C:\\\u03A9\\*.\u4E2D\" \"\u03A9 title\" \u0141.txt",
+         "set \xE9=\"C:\\a\"\r\n", "", 0},
+        {"no option, a command outside the ANSI code page", 850,
+         u"t \"set \u0141=\" \"C:\\\u03A9\\*.\u4E2D\" \"\u03A9 title\" \u0141.txt", "", "Invalid parameter: set ?=\n", 255},
+        // A look-alike of the slash is no option: here an initial name.
+        {"a look-alike slash", 850, u"t \"set \u00E9=\" \"C:\\\u03A9\\*.\u4E2D\" \"\u03A9 title\" \u2215utf8",
+         "set \xE9=\"C:\\a\"\r\n", "", 0, u"C:\\\u03A9\\", u"*.\u4E2D\0*.\u4E2D\0\0"s, u"\u03A9 title", u"\u2215utf8"},
         {"/utf8", 850, u"t \"set \u0141=\" \"C:\\\u03A9\\*.\u4E2D\" \"\u03A9 title\" \u0141.txt /utf8",
          "set \xC5\x81=\"C:\\a\"\r\n", "", 0},
         {"/consolecp", 65001, u"t \"set \u0141=\" \"C:\\\u03A9\\*.\u4E2D\" \"\u03A9 title\" \u0141.txt /consolecp",
@@ -491,22 +498,35 @@ TEST(Program, RefusesWhatWinesDialogWritesPastTheBuffer)
     // Wine's wide dialog writes every name of a selection, past the buffer,
     // and reports a choice. 400 names of 64 characters are some 26000
     // units, 5500 past it; 33000 are 4.1 MiB, far into pages that the arena
-    // has not committed.
-    for (int count : {400, 33000}) {
-        SCOPED_TRACE(count);
+    // has not committed. Only the dialog's writes are taken in: one of the
+    // program's own after it crashes the run, as it would have anyway.
+    const std::string TooLong = "Selection too long: pick fewer files\n";
+    struct {
+        int count;
+        bool strayWrite;
+        int32_t status;
+        std::string err;
+    } cases[] = {
+        {400, false, 1, TooLong},
+        {33000, false, 1, TooLong},
+        {1, true, (int32_t)0xC0000005, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.count << (c.strayWrite ? ", then a stray write" : ""));
         std::u16string answer = u"Z:\\tmp\\probe\\many"s + u'\0';
-        for (int i = 0; i < count; i++) {
+        for (int i = 0; i < c.count; i++) {
             answer += std::u16string(u"000 ") + std::u16string(56, u'x') + u".txt" + u'\0';
             answer[answer.size() - 62] = (char16_t)(u'0' + i % 10);
         }
         answer += u'\0';
-        Outcome run = RunProgramWith("t \"set f=\" *.* \"Pick files\" /multiselect", Cancel, [&] {
+        Outcome run = RunProgramWith("t \"set f=\" *.* \"Pick files\" /multiselect /noquote", Cancel, [&] {
             Fake.WideAnswer = answer;
             Fake.DialogOverruns = true;
+            Fake.StrayWrite = c.strayWrite;
         });
-        EXPECT_EQ(run.status, 1);
-        EXPECT_EQ(run.out, "");
-        EXPECT_EQ(run.err, "Selection too long: pick fewer files\n");
+        EXPECT_EQ(run.status, c.status);
+        EXPECT_EQ(run.out, c.count > 1 ? "" : "set f=Z:\\tmp\\probe\\many\\0000" + std::string(56, 'x') + ".txt\r\n");
+        EXPECT_EQ(run.err, c.err);
         EXPECT_FALSE(Fake.RequestSpoiled) << "what the dialog wrote past the buffer landed on the request";
     }
 }
@@ -675,7 +695,7 @@ TEST(Program, ResolvesTheFolderWhole)
     }
 }
 
-TEST(Program, EndsQuietlyWhenMemoryRunsOut)
+TEST(Program, SaysSoWhenMemoryRunsOut)
 {
     // Every name repeats its 200-character folder: the line needs far more
     // than the answer, so a run that could show the dialog cannot write it.
@@ -704,7 +724,7 @@ TEST(Program, EndsQuietlyWhenMemoryRunsOut)
         EXPECT_EQ(run.status, c.status) << "a choice that could not be written is no success";
         EXPECT_EQ(run.request.has_value(), c.dialog);
         EXPECT_EQ(run.out, c.status == 0 ? line : "");
-        EXPECT_EQ(run.err, "") << "running out has no message";
+        EXPECT_EQ(run.err, c.status == 0 ? "" : "Not enough memory\n");
         EXPECT_TRUE(Fake.MemoryReleased);
     }
 }

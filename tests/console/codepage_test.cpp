@@ -36,4 +36,15 @@ TEST(NarrowExactly, RefusesWhatDoesNotReadBackTheSame)
     }
 }
 
+TEST(Widen, EndsTheUnitsWithAZero)
+{
+    // Two bytes of code page 932 make one unit: what the call leaves after
+    // it is no part of the text.
+    TestArena arena;
+    ptrdiff_t length = -1;
+    char16_t* wide = Widen(932, "\x95\x5C", 2, arena, &length);
+    EXPECT_EQ(length, 1);
+    EXPECT_EQ(std::u16string(wide), u"\u8868");
+}
+
 }  // namespace

@@ -22,6 +22,12 @@ const SplitCase SplitCases[] = {
     {u"C:", u"C:", u""},
     {u"C:*.txt", u"C:", u"*.txt"},
     {u"C:sub\\*.txt", u"C:sub\\", u"*.txt"},
+    {u"c:", u"c:", u""},
+    // Only an ASCII letter names a drive.
+    {u"1:*.txt", u"", u"1:*.txt"},
+    {u"|:x|y", u"", u"|:x|y"},
+    {u"\u00C9:*.txt", u"", u"\u00C9:*.txt"},
+    {u"@:*.txt", u"", u"@:*.txt"},
     {u"C:\\", u"C:\\", u""},
     {u"C:/a/b.txt", u"C:/a/", u"b.txt"},
     {u"\\\\server\\share\\*.log", u"\\\\server\\share\\", u"*.log"},

@@ -1,11 +1,13 @@
 #!/usr/bin/env python3
 """The release files that scripts/package.py writes around an executable:
 the zip's contents and stability, the checksums, and the Scoop and winget
-manifests' required fields, read back as the package managers would read
-them, with every address resolved to the file it names and hashed afresh.
+manifests, validated against the package managers' own published schemas
+(schemas/) and then read back as the package managers would read them,
+with every address resolved to the file it names and hashed afresh.
 
 The executable here is a stand-in; test_reproducible builds the real one.
 """
+import functools
 import hashlib
 import io
 import json
@@ -17,17 +19,24 @@ import tempfile
 import time
 import unittest
 import zipfile
+import zlib
 
+import jsonschema
 import yaml
 
-ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), '..', '..'))
+HERE = os.path.dirname(os.path.abspath(__file__))
+ROOT = os.path.abspath(os.path.join(HERE, '..', '..'))
 PACKAGE = os.path.join(ROOT, 'scripts', 'package.py')
+sys.path.insert(0, os.path.dirname(PACKAGE))
+import package  # noqa: E402
 
 EPOCH = 1796755477  # 2026-12-08 18:44:37 UTC; 2026-12-09 east of +05:16
 FAKE_EXE = b'MZ' + bytes(range(256)) * 8
 README = ('# Tool\r\n\r\nFor users: \u2026 works.\n\n## Usage\n\nrun it\n\n'
           '## For developers\n\nbuild it\n')
 LICENSE = 'MIT License\n\nCopyright (c) 2026 Someone\n'
+BUILDINFO = 'Tamberlin 1.0.0\nCommit: 0123abc\nCompiler: some g++ 12\n'
+GITHUB = 'https://github.com/someone/tamberlin'
 
 
 def sha256(data):
@@ -39,33 +48,35 @@ def no_bare_lf(data):
 
 
 class Packed:
-    """One run of package.py on the stand-in inputs, in a fresh folder."""
+    """One run of package.py on the stand-in inputs, in a fresh folder (or
+    into the dist folder of an earlier run, as a later release would be)."""
 
-    def __init__(self, version='1.0.0', prefix=None, homepage=None, readme=README, env=None, umask=None,
-                 mtime=None):
+    def __init__(self, version='1.0.0', prefix=None, homepage=None, readme=README, licence=LICENSE, env=None,
+                 umask=None, mtime=None, out=None):
         # The umask is in force for the inputs too, as it would be in a
         # checkout made under it.
         old = os.umask(umask) if umask is not None else None
         try:
-            self.run(version, prefix, homepage, readme, env, mtime)
+            self.run(version, prefix, homepage, readme, licence, env, mtime, out)
         finally:
             if old is not None:
                 os.umask(old)
 
-    def run(self, version, prefix, homepage, readme, env, mtime):
+    def run(self, version, prefix, homepage, readme, licence, env, mtime, out):
         self.tmp = tempfile.TemporaryDirectory()
         self.dir = self.tmp.name
-        self.out = os.path.join(self.dir, 'dist')
-        inputs = {'tamberlin.exe': FAKE_EXE, 'README.md': readme.encode(), 'LICENSE': LICENSE.encode()}
+        self.out = out or os.path.join(self.dir, 'dist')
+        inputs = {'tamberlin.exe': FAKE_EXE, 'README.md': readme.encode(), 'LICENSE': licence.encode(),
+                  'BUILDINFO': BUILDINFO.encode()}
         for name, data in inputs.items():
             with open(os.path.join(self.dir, name), 'wb') as f:
                 f.write(data)
             if mtime is not None:
                 os.utime(os.path.join(self.dir, name), (mtime, mtime))
-        args = [sys.executable, PACKAGE, '--version', version, '--epoch', str(EPOCH),
-                '--exe', os.path.join(self.dir, 'tamberlin.exe'),
-                '--readme', os.path.join(self.dir, 'README.md'),
-                '--license', os.path.join(self.dir, 'LICENSE'), '--out', self.out]
+        args = [sys.executable, PACKAGE, '--version', version, '--epoch', str(EPOCH), '--out', self.out]
+        for option, name in [('--exe', 'tamberlin.exe'), ('--readme', 'README.md'), ('--license', 'LICENSE'),
+                             ('--buildinfo', 'BUILDINFO')]:
+            args += [option, os.path.join(self.dir, name)]
         if prefix is not None:
             args += ['--url-prefix', prefix]
         if homepage is not None:
@@ -99,7 +110,7 @@ class Packing(unittest.TestCase):
         self.files = self.packed.files()
 
     def test_files_without_an_address(self):
-        self.assertEqual(sorted(self.files), ['SHA256SUMS', 'tamberlin-1.0.0-win32.zip', 'tamberlin.exe'])
+        self.assertEqual(sorted(self.files), ['tamberlin-1.0.0-SHA256SUMS.txt', 'tamberlin-1.0.0-win32.zip'])
 
     def test_zip_order_times_and_modes(self):
         members = zip_members(self.files['tamberlin-1.0.0-win32.zip'])
@@ -110,27 +121,29 @@ class Packing(unittest.TestCase):
             ('tamberlin.exe', stamp, 0o100755),
             ('README.txt', stamp, 0o100644),
             ('LICENSE.txt', stamp, 0o100644),
+            ('BUILDINFO.txt', stamp, 0o100644),
         ])
 
     def test_zip_contents(self):
         got = {n: data for n, _, _, data in zip_members(self.files['tamberlin-1.0.0-win32.zip'])}
         self.assertEqual(got['tamberlin.exe'], FAKE_EXE)
-        self.assertEqual(self.files['tamberlin.exe'], FAKE_EXE)
-        readme = got['README.txt']
-        self.assertTrue(no_bare_lf(readme), readme)
-        text = readme.decode('utf-8-sig')
-        self.assertEqual(text.replace('\r\n', '\n'),
-                         'Tamberlin 1.0.0\n\n# Tool\n\nFor users: \u2026 works.\n\n## Usage\n\nrun it\n')
-        licence = got['LICENSE.txt']
-        self.assertTrue(no_bare_lf(licence), licence)
-        self.assertEqual(licence.decode().replace('\r\n', '\n'), LICENSE)
+        texts = {
+            'README.txt': 'Tamberlin 1.0.0\n\n# Tool\n\nFor users: \u2026 works.\n\n## Usage\n\nrun it\n',
+            'LICENSE.txt': LICENSE,
+            # What wrote the deflate stream, after what built the program.
+            'BUILDINFO.txt': BUILDINFO + f'Zip: Python {sys.version.split()[0]}, zlib {zlib.ZLIB_RUNTIME_VERSION}\n',
+        }
+        for name, want in texts.items():
+            with self.subTest(name):
+                self.assertTrue(no_bare_lf(got[name]), got[name])
+                self.assertEqual(got[name].decode('utf-8-sig').replace('\r\n', '\n'), want)
 
     def test_checksums(self):
-        lines = self.files['SHA256SUMS'].decode().splitlines()
-        want = sorted(f'{sha256(self.files[n])}  {n}' for n in ('tamberlin-1.0.0-win32.zip', 'tamberlin.exe'))
-        self.assertEqual(sorted(lines), want)
-        proc = subprocess.run(['sha256sum', '--check', '--strict', 'SHA256SUMS'], cwd=self.packed.out,
-                              capture_output=True, text=True)
+        zip_name = 'tamberlin-1.0.0-win32.zip'
+        self.assertEqual(self.files['tamberlin-1.0.0-SHA256SUMS.txt'].decode(),
+                         f'{sha256(self.files[zip_name])}  {zip_name}\n')
+        proc = subprocess.run(['sha256sum', '--check', '--strict', 'tamberlin-1.0.0-SHA256SUMS.txt'],
+                              cwd=self.packed.out, capture_output=True, text=True)
         self.assertEqual(proc.returncode, 0, proc.stdout + proc.stderr)
 
     def test_same_bytes_whatever_the_zone_umask_and_input_times(self):
@@ -141,8 +154,29 @@ class Packing(unittest.TestCase):
         for run in runs:
             self.addCleanup(run.close)
             self.assertEqual(run.proc.returncode, 0, run.proc.stderr)
-        self.assertIn('tamberlin.json', runs[0].files())
+        self.assertIn('scoop/tamberlin.json', runs[0].files())
         self.assertEqual(runs[1].files(), runs[0].files())
+
+
+@functools.lru_cache(maxsize=None)
+def schema(name):
+    with open(os.path.join(HERE, 'schemas', name), encoding='utf-8') as f:
+        return json.load(f)
+
+
+# What each manifest is validated against, by its name in dist/ (winget's
+# ManifestType names its schema too).
+SCHEMA_OF = {
+    'scoop/tamberlin.json': 'scoop/schema.json',
+    f'winget/{package.PACKAGE_ID}.installer.yaml': 'winget/manifest.installer.1.12.0.json',
+    f'winget/{package.PACKAGE_ID}.locale.en-US.yaml': 'winget/manifest.defaultLocale.1.12.0.json',
+    f'winget/{package.PACKAGE_ID}.yaml': 'winget/manifest.version.1.12.0.json',
+}
+
+
+def schema_errors(name, doc):
+    validator = jsonschema.Draft7Validator(schema(SCHEMA_OF[name]), format_checker=jsonschema.FormatChecker())
+    return [f'{"/".join(map(str, e.path))}: {e.message}' for e in validator.iter_errors(doc)]
 
 
 def load(files, name):
@@ -150,67 +184,33 @@ def load(files, name):
     return json.loads(text) if name.endswith('.json') else yaml.safe_load(text)
 
 
-def text(v):
-    return isinstance(v, str) and v.strip() != ''
-
-
-def sha_hex(case):
-    pattern = {'lower': r'[0-9a-f]{64}', 'upper': r'[0-9A-F]{64}', 'any': r'[0-9a-fA-F]{64}'}[case]
-    return lambda v: isinstance(v, str) and re.fullmatch(pattern, v) is not None
-
-
-# Required fields, each with what its value must satisfy (a plain value must
-# be equal). Values that depend on the run are filled in by the test.
-SCOOP = {
-    'version': 'VERSION', 'description': text, 'homepage': 'HOMEPAGE', 'license': 'MIT',
-    'url': text, 'hash': sha_hex('any'), 'bin': 'tamberlin.exe', 'checkver': dict, 'autoupdate': dict,
-}
-WINGET_COMMON = {
-    'PackageIdentifier': lambda v: isinstance(v, str) and re.fullmatch(r'[^.\s\\/]+(\.[^.\s\\/]+)+', v),
-    'PackageVersion': 'VERSION', 'ManifestVersion': '1.10.0',
-}
-WINGET = {
-    'installer': dict(WINGET_COMMON, InstallerType='portable', ManifestType='installer',
-                      Commands=lambda v: isinstance(v, list) and v and all(text(c) for c in v),
-                      Installers=lambda v: isinstance(v, list) and len(v) >= 1,
-                      ReleaseDate='2026-12-08'),
-    'locale.en-US': dict(WINGET_COMMON, PackageLocale='en-US', ManifestType='defaultLocale',
-                         Publisher=text, PackageName=text, License='MIT',
-                         ShortDescription=lambda v: text(v) and len(v) <= 256, Moniker='tamberlin',
-                         Tags=lambda v: isinstance(v, list) and 1 <= len(v) <= 16 and len(set(v)) == len(v)
-                         and all(isinstance(t, str) and 1 <= len(t) <= 40 for t in v)),
-    'version': dict(WINGET_COMMON, DefaultLocale='en-US', ManifestType='version'),
-}
-INSTALLER = {'Architecture': 'x86', 'InstallerUrl': text, 'InstallerSha256': sha_hex('upper')}
-
 # version, prefix as given, homepage as given, prefix as it must appear,
 # homepage as it must appear.
 ADDRESSES = [
-    ('1.0.0', 'https://example.invalid/tamberlin/v1.0.0', 'https://example.invalid/tamberlin',
-     'https://example.invalid/tamberlin/v1.0.0', 'https://example.invalid/tamberlin'),
+    ('1.0.0', f'{GITHUB}/releases/download/v1.0.0', GITHUB, f'{GITHUB}/releases/download/v1.0.0', GITHUB),
+    ('2.13.0', f'{GITHUB}/releases/download/2.13.0/', f'{GITHUB}/', f'{GITHUB}/releases/download/2.13.0', GITHUB),
+    ('1.0.0', 'https://example.invalid/downloads', GITHUB, 'https://example.invalid/downloads', GITHUB),
     ('1.0.0', 'https://example.invalid/downloads/', 'https://example.invalid/tamberlin/',
      'https://example.invalid/downloads', 'https://example.invalid/tamberlin'),
     ('2.13.0', 'http://files.example.invalid:8080/a/b', 'http://example.invalid',
      'http://files.example.invalid:8080/a/b', 'http://example.invalid'),
 ]
-SCHEMA_LINE = '# yaml-language-server: $schema=https://aka.ms/winget-manifest.{}.1.10.0.schema.json'
-# Scoop's own names for a hash in a regex.
+# Scoop's own names for a hash in a regex, and what its "github" checkver
+# reads off the newest release's address.
 SCOOP_SHA256 = '([a-fA-F0-9]{64})'
-
+SCOOP_GITHUB_TAG = r'/releases/tag/(?:v|V)?([\d.]+)'
 
 
 class YamlScalars(unittest.TestCase):
     """The winget manifests' writer, read back by a YAML parser: values
-    that a careless writer would let turn into numbers, booleans, nulls or
-    comments must come back as the same text."""
+    that a careless writer would let turn into numbers, booleans, nulls,
+    dates or comments must come back as the same text."""
 
-    VALUES = ['1.10', '2.0.0', '0123', '1e3', '12E45', 'yes', 'off', 'null', '~', '',
+    VALUES = ['1.10', '2.0.0', '0123', '1e3', '12E45', 'yes', 'off', 'null', '~', '', '2026-12-08',
               'a: b', '#not a comment', '- item', "it's", 'say "hi"', '[x]', '{y}',
-              'back\\slash', 'caf\u00e9', '@at', '*star', '&amp', '!tag', '%percent', '> folded']
+              'back\\slash', 'caf\u00e9', '@at', '*star', '&amp', '!tag', '%percent', '> folded', 'two\nlines']
 
     def test_round_trip(self):
-        sys.path.insert(0, os.path.dirname(PACKAGE))
-        import package
         for value in self.VALUES:
             with self.subTest(value=value):
                 doc = yaml.safe_load(package.yaml_text([
@@ -219,25 +219,15 @@ class YamlScalars(unittest.TestCase):
 
 
 class Manifests(unittest.TestCase):
-    def pack(self, version, prefix, homepage):
-        packed = Packed(version=version, prefix=prefix, homepage=homepage)
+    def pack(self, version, prefix, homepage, out=None):
+        packed = Packed(version=version, prefix=prefix, homepage=homepage, out=out)
         self.addCleanup(packed.close)
         self.assertEqual(packed.proc.returncode, 0, packed.proc.stderr)
-        return packed.files()
-
-    def check_fields(self, where, doc, required, fill):
-        self.assertIsInstance(doc, dict, where)
-        for key, want in required.items():
-            self.assertIn(key, doc, f'{where}: no {key}')
-            want = fill.get(want, want) if isinstance(want, str) else want
-            if callable(want):
-                self.assertTrue(want(doc[key]), f'{where}: {key} = {doc[key]!r}')
-            else:
-                self.assertEqual(doc[key], want, f'{where}: {key}')
+        return packed
 
     def resolve(self, files, prefix, url):
         """The file in the release that an address names, as uploading the
-        release folder to the prefix would serve it."""
+        release folder's files to the prefix would serve it."""
         self.assertTrue(url.startswith(prefix + '/'), f'{url} is not under {prefix}/')
         name = url[len(prefix) + 1:]
         self.assertIn(name, files, f'{url} names no file of the release')
@@ -247,11 +237,15 @@ class Manifests(unittest.TestCase):
     def test_addresses(self):
         for version, prefix, homepage, want_prefix, want_home in ADDRESSES:
             with self.subTest(prefix=prefix, homepage=homepage):
-                files = self.pack(version, prefix, homepage)
-                fill = {'VERSION': version, 'HOMEPAGE': want_home}
+                files = self.pack(version, prefix, homepage).files()
+                self.assertEqual(sorted(files), sorted([f'tamberlin-{version}-win32.zip',
+                                                        f'tamberlin-{version}-SHA256SUMS.txt', *SCHEMA_OF]))
+                docs = {name: load(files, name) for name in SCHEMA_OF}
+                for name, doc in docs.items():
+                    self.assertEqual(schema_errors(name, doc), [], name)
 
-                scoop = load(files, 'tamberlin.json')
-                self.check_fields('scoop', scoop, SCOOP, fill)
+                scoop = docs['scoop/tamberlin.json']
+                self.assertEqual((scoop['version'], scoop['homepage']), (version, want_home))
                 archive = self.resolve(files, want_prefix, scoop['url'])
                 self.assertEqual(scoop['hash'].lower(), sha256(archive))
                 members = {m[0]: m[3] for m in zip_members(archive)}
@@ -259,47 +253,112 @@ class Manifests(unittest.TestCase):
                 self.assertTrue(members['README.txt'].decode('utf-8-sig').startswith(
                     f'Tamberlin {version}\r\nHomepage: {want_home}\r\n\r\n'), members['README.txt'][:80])
 
-                # What a bucket's update does: read the newest version off
-                # the homepage, make its zip's address, and take that zip's
-                # hash from the SHA256SUMS beside it.
-                self.assertEqual(scoop['checkver']['url'], want_home)
-                for v in (version, '10.20.30'):
-                    page = f'<a href="files/tamberlin-{v}-win32.zip">tamberlin-{v}-win32.zip</a>'
-                    self.assertEqual(re.search(scoop['checkver']['regex'], page).group(1), v)
+                # What a bucket's update does: find the newest version, make
+                # its zip's address, and take that zip's hash from the
+                # checksums beside it.
+                if want_home == GITHUB:
+                    self.assertEqual(scoop['checkver'], 'github')
+                else:
+                    self.assertEqual(scoop['checkver']['url'], want_home)
+                    for v in (version, '10.20.30'):
+                        page = f'<a href="files/tamberlin-{v}-win32.zip">tamberlin-{v}-win32.zip</a>'
+                        self.assertEqual(re.search(scoop['checkver']['regex'], page).group(1), v)
                 auto = scoop['autoupdate']
                 self.assertEqual(auto['url'].replace('$version', version), scoop['url'])
                 self.assertEqual(auto['url'].replace('$version', '10.20.30'),
                                  scoop['url'].replace(version, '10.20.30'))
                 sums = self.resolve(files, want_prefix, auto['hash']['url'].replace(
-                    '$baseurl', scoop['url'].rsplit('/', 1)[0])).decode()
+                    '$baseurl', scoop['url'].rsplit('/', 1)[0]).replace('$version', version)).decode()
                 pattern = auto['hash']['regex'].replace('$sha256', SCOOP_SHA256).replace(
                     '$basename', re.escape(scoop['url'].rsplit('/', 1)[1]))
                 self.assertEqual(re.search(pattern, sums).group(1), scoop['hash'])
 
-                winget = sorted(n for n in files if n.startswith('winget/'))
-                self.assertEqual(len(winget), 3, winget)
-                docs = {}
-                for name in winget:
-                    kind = next((k for k in ('installer', 'locale.en-US') if name.endswith(f'.{k}.yaml')), 'version')
-                    self.assertNotIn(kind, docs, winget)
-                    docs[kind] = load(files, name)
-                    self.check_fields(name, docs[kind], WINGET[kind], fill)
+                installer, locale, version_doc = (docs[n] for n in list(SCHEMA_OF)[1:])
+                for name, doc in zip(list(SCHEMA_OF)[1:], (installer, locale, version_doc)):
+                    self.assertEqual((doc['PackageIdentifier'], doc['PackageVersion'], doc['ManifestVersion']),
+                                     (package.PACKAGE_ID, version, '1.12.0'), name)
+                    # Editors and reviewers' tools find the schema by this line.
                     self.assertEqual(files[name].decode().split('\n')[0],
-                                     SCHEMA_LINE.format(docs[kind]['ManifestType']))
-                ident = docs['version']['PackageIdentifier']
-                self.assertEqual({d['PackageIdentifier'] for d in docs.values()}, {ident})
-                # winget reads a package's manifests by these names.
-                self.assertEqual(winget, sorted(f'winget/{ident}{k}.yaml'
-                                                for k in ('.installer', '.locale.en-US', '')))
-                self.assertEqual(docs['version']['DefaultLocale'], docs['locale.en-US']['PackageLocale'])
-                self.assertEqual(docs['locale.en-US'].get('PackageUrl'), want_home)
+                                     f'# yaml-language-server: $schema={schema(SCHEMA_OF[name])["$id"]}')
+                self.assertEqual(version_doc['DefaultLocale'], locale['PackageLocale'])
+                self.assertEqual(locale['PackageUrl'], want_home)
+                self.assertEqual(installer['ReleaseDate'], '2026-12-08')
+                # The command is the program inside the zip, named tamberlin.
+                self.assertEqual([(f['RelativeFilePath'] in members, f['PortableCommandAlias'])
+                                  for f in installer['NestedInstallerFiles']], [(True, 'tamberlin')])
+                for entry in installer['Installers']:
+                    target = self.resolve(files, want_prefix, entry['InstallerUrl'])
+                    self.assertEqual(entry['InstallerSha256'], sha256(target).upper())
+                    self.assertEqual(target, archive)
+                # A GitHub project's release gives its tag's page, which
+                # must be the tag that Scoop's checkver reads the version
+                # from, and the licence as tagged.
+                tag_page = want_prefix.replace('/releases/download/', '/releases/tag/')
+                if tag_page != want_prefix:
+                    self.assertEqual(locale['ReleaseNotesUrl'], tag_page)
+                    self.assertEqual(re.search(SCOOP_GITHUB_TAG, tag_page).group(1), version)
+                    self.assertEqual(locale['LicenseUrl'], tag_page.replace('/releases/tag/', '/blob/') + '/LICENSE')
+                else:
+                    self.assertNotIn('ReleaseNotesUrl', locale)
+                self.assertEqual(locale.get('PublisherUrl'), 'https://github.com/someone' if want_home == GITHUB
+                                 else None)
 
-                for i, installer in enumerate(docs['installer']['Installers']):
-                    self.check_fields(f'installer {i}', installer, INSTALLER, fill)
-                    target = self.resolve(files, want_prefix, installer['InstallerUrl'])
-                    self.assertEqual(installer['InstallerSha256'], sha256(target).upper())
-                    # A portable installer is the executable itself.
-                    self.assertEqual(target, FAKE_EXE)
+    def test_the_next_release_replaces_nothing(self):
+        # Both uploaded to one folder, the first release's addresses still
+        # name the bytes its manifests were made for.
+        prefix = 'https://example.invalid/downloads'
+        first = self.pack('1.0.0', prefix, 'https://example.invalid/t')
+        before = first.files()
+        self.pack('1.0.1', prefix, 'https://example.invalid/t', out=first.out)
+        after = {n: d for n, d in first.files().items() if '/' not in n}
+        scoop = load(before, 'scoop/tamberlin.json')
+        installer = load(before, f'winget/{package.PACKAGE_ID}.installer.yaml')
+        self.assertEqual(sha256(self.resolve(after, prefix, scoop['url'])), scoop['hash'])
+        self.assertEqual(sha256(self.resolve(after, prefix, installer['Installers'][0]['InstallerUrl'])).upper(),
+                         installer['Installers'][0]['InstallerSha256'])
+        self.assertEqual(len(after), 4, sorted(after))
+        for name, data in before.items():
+            if '/' not in name:
+                self.assertEqual(after[name], data, name)
+
+    def test_schemas_reject(self):
+        # The schemas are live: a field that their package manager would
+        # refuse fails validation.
+        files = self.pack('1.0.0', 'https://example.invalid/d', 'https://example.invalid/t').files()
+        installer, locale, version = list(SCHEMA_OF)[1:]
+        cases = [
+            ('scoop/tamberlin.json', 'a field Scoop does not know', lambda d: d.update(bin_dir='x')),
+            (installer, 'a date that is no date', lambda d: d.update(ReleaseDate='2026-12-32')),
+            (installer, 'an unknown nested installer type', lambda d: d.update(NestedInstallerType='tar')),
+            (locale, 'no ShortDescription', lambda d: d.pop('ShortDescription')),
+            (version, 'the wrong manifest type', lambda d: d.update(ManifestType='installer')),
+        ]
+        for name, what, change in cases:
+            with self.subTest(what):
+                doc = load(files, name)
+                change(doc)
+                self.assertNotEqual(schema_errors(name, doc), [])
+
+    def test_overwritable(self):
+        # What a later release could replace or break, for version 1.0.0.
+        cases = [
+            ('https://x.invalid/d/tamberlin-1.0.0-win32.zip', None),
+            ('https://x.invalid/d/v1.0.0/tamberlin-1.0.0-win32.zip', None),
+            ('https://x.invalid/d/tamberlin-win32.zip', 'does not carry the version'),
+            ('https://x.invalid/d/tamberlin-11.0.0-win32.zip', 'does not carry the version'),
+            ('https://x.invalid/d/tamberlin-1.0.0.1-win32.zip', 'does not carry the version'),
+            ('https://x.invalid/1.0.0/tamberlin.zip', 'does not carry the version'),
+            ('https://x.invalid/releases/latest/download/tamberlin-1.0.0-win32.zip', '"latest"'),
+            ('https://x.invalid/d/v0.9.0/tamberlin-1.0.0-win32.zip', 'the version 0.9.0'),
+            ('https://x.invalid/get?f=/tamberlin-1.0.0-win32.zip', 'query'),
+        ]
+        for url, want in cases:
+            with self.subTest(url):
+                why = package.overwritable(url, '1.0.0')
+                if want is None:
+                    self.assertIsNone(why)
+                else:
+                    self.assertIn(want, why or '')
 
     def test_refused(self):
         home = 'https://example.invalid/t'
@@ -312,6 +371,11 @@ class Manifests(unittest.TestCase):
             ('a bad homepage', dict(prefix='https://example.invalid/d', homepage='homepage')),
             ('a homepage without a prefix', dict(homepage='https://example.invalid/')),
             ('a prefix without a homepage', dict(prefix='https://example.invalid/d')),
+            ('a download folder that moves', dict(prefix=f'{GITHUB}/releases/latest/download', homepage=GITHUB)),
+            ('a tag Scoop reads no version from',
+             dict(prefix=f'{GITHUB}/releases/download/release-1.0.0', homepage=GITHUB)),
+            ('a licence without a Copyright line',
+             dict(prefix='https://example.invalid/d', homepage=home, licence='MIT License\n\nPermission...\n')),
             ('a version of two parts', dict(version='1.0', prefix='https://example.invalid/d', homepage=home)),
             ('a README without the developers\' heading',
              dict(readme=README.replace('## For developers', '## Building'))),

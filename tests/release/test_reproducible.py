@@ -1,14 +1,16 @@
 #!/usr/bin/env python3
 """scripts/release.sh, run as a user would, in two fresh trees of this
-commit in different folders, with different time zones, umasks and file
-times: both must give the same bytes, and the executable must carry the
-commit's time as its PE time stamp.
+commit in different folders (the second's path holds blanks), with
+different time zones, umasks and file times: both must give the same bytes,
+the executable must carry the commit's time as its PE time stamp, and the
+zip must name the tools that made it.
 
 Each tree is a clone of this repository at HEAD with the working tree's
 files laid over it, so that what is tested is what is being changed, while
 `git log` still gives the commit's time.
 """
 import calendar
+import io
 import os
 import re
 import shutil
@@ -16,10 +18,13 @@ import subprocess
 import time
 import tempfile
 import unittest
+import zipfile
 
 ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), '..', '..'))
 PREFIX = 'https://example.invalid/tamberlin/v1'
 HOMEPAGE = 'https://example.invalid/tamberlin'
+ZIP = 'tamberlin-1.0.0-win32.zip'
+SUMS = 'tamberlin-1.0.0-SHA256SUMS.txt'
 
 
 def git(*args, cwd=ROOT):
@@ -58,6 +63,11 @@ def read_tree(top):
     return found
 
 
+def zip_member(tree, name):
+    with open(os.path.join(tree, 'dist', ZIP), 'rb') as f, zipfile.ZipFile(io.BytesIO(f.read())) as z:
+        return z.read(name)
+
+
 def pe_time_stamp(exe):
     """The PE header's time stamp, as binutils reads it."""
     out = subprocess.run(['i686-w64-mingw32-objdump', '-p', exe], capture_output=True, text=True, check=True,
@@ -71,7 +81,8 @@ class Reproducible(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
         cls.tmp = tempfile.mkdtemp(prefix='tamberlin-release-')
-        cls.trees = [os.path.join(cls.tmp, 'a'), os.path.join(cls.tmp, 'second', 'a-longer-folder-name')]
+        # A blank in a path splits any word that a build step leaves unquoted.
+        cls.trees = [os.path.join(cls.tmp, 'a'), os.path.join(cls.tmp, 'second tree', 'a longer folder name')]
         for tree in cls.trees:
             make_tree(tree)
         # The second tree's files are older than the first's.
@@ -93,7 +104,7 @@ class Reproducible(unittest.TestCase):
 
     def test_same_release_files(self):
         first, second = (read_tree(os.path.join(t, 'dist')) for t in self.trees)
-        self.assertIn('tamberlin-1.0.0-win32.zip', first)
+        self.assertEqual(sorted(n for n in first if '/' not in n), [SUMS, ZIP])
         self.assertEqual(sorted(first), sorted(second))
         for name in first:
             self.assertEqual(first[name], second[name], f'dist/{name} differs between the trees')
@@ -101,21 +112,34 @@ class Reproducible(unittest.TestCase):
     def test_same_executable_in_both_build_trees(self):
         exes = [read_tree(os.path.join(t, 'build', 'win32'))['tamberlin.exe'] for t in self.trees]
         self.assertEqual(exes[0], exes[1])
-        self.assertEqual(read_tree(os.path.join(self.trees[0], 'dist'))['tamberlin.exe'], exes[0])
+        self.assertEqual(zip_member(self.trees[0], 'tamberlin.exe'), exes[0])
 
     def test_time_stamp_is_the_commit_time(self):
         commit = int(git('log', '-1', '--format=%ct', cwd=self.trees[0]))
         self.assertGreater(commit, 0)
-        exe = os.path.join(self.trees[0], 'dist', 'tamberlin.exe')
+        exe = os.path.join(self.trees[0], 'build', 'win32', 'tamberlin.exe')
         self.assertEqual(pe_time_stamp(exe), commit)
 
     def test_checksums_verify(self):
         for tree in self.trees:
-            proc = subprocess.run(['sha256sum', '--check', '--strict', 'SHA256SUMS'],
+            proc = subprocess.run(['sha256sum', '--check', '--strict', SUMS],
                                   cwd=os.path.join(tree, 'dist'), capture_output=True, text=True)
             self.assertEqual(proc.returncode, 0, proc.stdout + proc.stderr)
-            self.assertEqual(sorted(proc.stdout.splitlines()),
-                             ['tamberlin-1.0.0-win32.zip: OK', 'tamberlin.exe: OK'])
+            self.assertEqual(proc.stdout.splitlines(), [f'{ZIP}: OK'])
+
+    def test_build_info_names_the_tools(self):
+        # Each tool that CMake used, by its own first --version line: what
+        # someone repeating the build must install.
+        info = zip_member(self.trees[1], 'BUILDINFO.txt').decode().split('\r\n')
+        tree = self.trees[1]
+        with open(os.path.join(tree, 'build', 'win32', 'tools.txt')) as f:
+            tools = f.read().splitlines()
+        head = git('rev-parse', 'HEAD', cwd=tree).decode().strip()
+        self.assertTrue(info[1].startswith(f'Commit: {head}'), info)
+        for label, tool in zip(('Compiler', 'Linker', 'Resource compiler'), tools):
+            line = subprocess.run([tool, '--version'], capture_output=True, text=True, check=True).stdout
+            with self.subTest(label):
+                self.assertTrue(any(l.startswith(f'{label}: {line.splitlines()[0]}') for l in info), info)
 
     def test_plain_build_takes_the_commit_time(self):
         # A build that no release started reads the time from git itself,

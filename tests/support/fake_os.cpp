@@ -18,15 +18,45 @@ bool Running = false;
 
 // The reservation of the current run, which commits are counted against.
 char* Reserved;
+ptrdiff_t ReservedSize;
 
 constexpr ptrdiff_t PageSize = 4096;
 
+void Called(const char* call)
+{
+    Fake.Calls.push_back(call);
+}
+
 // A fault that nothing handles: Windows ends the process with the fault's
-// code as its status.
+// code as its status, and takes back all that it had.
 [[noreturn]] void Crash()
 {
     Fake.ExitStatus = (int32_t)0xC0000005;  // STATUS_ACCESS_VIOLATION
+    munmap(Reserved, (size_t)ReservedSize);
+    Fake.MemoryReleased = true;
     std::longjmp(ExitJump, 1);
+}
+
+// A write up to `to` that does not go through the arena, as the system's
+// code makes it: the first page past the committed part that it reaches
+// faults, unless pages commit on touch there. The arena commits from the
+// reservation's start on, so every page past that part is not committed.
+void Touch(char* to)
+{
+    for (char* page = Reserved + Fake.Committed; page < to; page += PageSize) {
+        if (page < Fake.TouchFrom || page >= Fake.TouchTo || !OsCommitMemory(page, PageSize)) {
+            Crash();
+        }
+    }
+}
+
+// What a call leaves in a caller's buffer after all it promises to write:
+// never the zeros that the buffer may have held, so that nothing can lean
+// on them. (Wine leaves a "." of its own after GetFullPathNameW's NUL.)
+template <typename Unit>
+void Junk(Unit* from, Unit* to)
+{
+    std::fill(from, to, (Unit)'.');
 }
 
 int StreamIndex(OsStdStream which)
@@ -379,8 +409,14 @@ int32_t RunFake()
 
 // --- The seam ------------------------------------------------------------
 
+void OsRestrictLibrarySearch()
+{
+    Called(__func__);
+}
+
 const char16_t* OsWideCommandLine()
 {
+    Called(__func__);
     if (!Fake.WideCommandLine) {
         Fake.WideCommandLine = FakeWiden(Fake.AnsiCodePage, Fake.CommandLine);
     }
@@ -389,6 +425,7 @@ const char16_t* OsWideCommandLine()
 
 uint32_t OsFullPathName(const char16_t* text, uint32_t size, char16_t* buffer)
 {
+    Called(__func__);
     Fake.PathCalls++;
     if (Fake.PathCallFails) {
         return 0;
@@ -406,11 +443,13 @@ uint32_t OsFullPathName(const char16_t* text, uint32_t size, char16_t* buffer)
         return (uint32_t)full.size() + 1;
     }
     std::copy(full.c_str(), full.c_str() + full.size() + 1, buffer);
+    Junk(buffer + full.size() + 1, buffer + size);
     return (uint32_t)full.size();
 }
 
 void OsLower(char16_t* text)
 {
+    Called(__func__);
     for (; *text; text++) {
         *text = Lower(*text);
     }
@@ -418,6 +457,7 @@ void OsLower(char16_t* text)
 
 uint32_t OsConsoleTitle(char* buffer, uint32_t size)
 {
+    Called(__func__);
     if (!Fake.ConsoleTitle) {
         return 0;
     }
@@ -428,12 +468,14 @@ uint32_t OsConsoleTitle(char* buffer, uint32_t size)
     std::memcpy(buffer, Fake.ConsoleTitle->data(), length);
     if (length < size) {
         buffer[length] = 0;
+        Junk(buffer + length + 1, buffer + size);
     }
     return (uint32_t)Fake.ConsoleTitle->size();
 }
 
 void* OsFindWindow(const char* title)
 {
+    Called(__func__);
     for (const auto& [name, window] : Fake.Windows) {
         if (name == title) {
             return window;
@@ -444,81 +486,75 @@ void* OsFindWindow(const char* title)
 
 void* OsConsoleWindow()
 {
+    Called(__func__);
     return Fake.ConsoleWindow;
 }
 
 void* OsStdHandle(OsStdStream which)
 {
+    Called(__func__);
     return FakeHandle(which);
 }
 
 bool OsWriteConsole(void* handle, const char* bytes, uint32_t length)
 {
+    Called(__func__);
     return Write(handle, bytes, length, Stream::Console, "console");
 }
 
 bool OsWriteFile(void* handle, const char* bytes, uint32_t length)
 {
+    Called(__func__);
     return Write(handle, bytes, length, Stream::Redirected, "file");
 }
 
 void OsSetControlHandler(bool (*handler)(uint32_t))
 {
+    Called(__func__);
     Fake.ControlHandler = handler;
 }
 
 uint32_t OsAnsiCodePage()
 {
+    Called(__func__);
     return Fake.AnsiCodePage;
 }
 
 uint32_t OsConsoleCodePage()
 {
+    Called(__func__);
     return Fake.ConsoleCodePage;
 }
 
 uint32_t OsWiden(uint32_t codePage, const char* bytes, uint32_t length, char16_t* wide, uint32_t capacity)
 {
+    Called(__func__);
     codePage = codePage ? codePage : Fake.AnsiCodePage;  // CP_ACP
     std::u16string units = FakeWiden(codePage, std::string(bytes, length));
     if (length == 0 || units.size() > capacity) {
         return 0;  // Windows refuses an empty input, and one that does not fit
     }
     std::copy(units.begin(), units.end(), wide);
+    Junk(wide + units.size(), wide + capacity);
     return (uint32_t)units.size();
 }
 
 uint32_t OsNarrow(uint32_t codePage, const char16_t* wide, uint32_t length, char* bytes, uint32_t capacity)
 {
+    Called(__func__);
     codePage = codePage ? codePage : Fake.AnsiCodePage;  // CP_ACP
     std::string narrow = FakeNarrow(codePage, std::u16string(wide, length));
     if (length == 0 || narrow.size() > capacity) {
         return 0;
     }
     std::memcpy(bytes, narrow.data(), narrow.size());
+    Junk(bytes + narrow.size(), bytes + capacity);
     return (uint32_t)narrow.size();
-}
-
-uint32_t OsNarrowAsCommandLine(const char16_t* wide, uint32_t length, char* bytes, uint32_t capacity)
-{
-    // Windows' best fit for the look-alikes that the tests use, where the
-    // code page lacks them: the fullwidth quote, solidus and reverse solidus
-    // and the ideographic space become their ASCII forms, "Ł" an "L".
-    const std::pair<char16_t, char16_t> BestFit[] = {
-        {u'\uFF02', u'"'}, {u'\uFF0F', u'/'}, {u'\uFF3C', u'\\'}, {u'\u3000', u' '}, {u'\u0141', u'L'}};
-    std::u16string fitted(wide, length);
-    for (char16_t& c : fitted) {
-        for (const auto& [from, to] : BestFit) {
-            if (c == from && !NarrowOne(Fake.AnsiCodePage, c)) {
-                c = to;
-            }
-        }
-    }
-    return OsNarrow(0, fitted.data(), length, bytes, capacity);
 }
 
 uint32_t OsShortPath(const char16_t* path, char16_t* buffer, uint32_t capacity)
 {
+    Called(__func__);
     std::u16string wanted = WideText(path);
     std::optional<std::u16string> found;
     for (const auto& [name, alias] : Fake.ShortPaths) {
@@ -536,6 +572,7 @@ uint32_t OsShortPath(const char16_t* path, char16_t* buffer, uint32_t capacity)
         return (uint32_t)found->size() + 1;
     }
     std::memcpy(buffer, found->c_str(), (found->size() + 1) * sizeof(char16_t));
+    Junk(buffer + found->size() + 1, buffer + capacity);
     return (uint32_t)found->size();
 }
 
@@ -590,18 +627,10 @@ bool FileDialog(const OsDialogRequest& request, const char* call)
     // destroy.
     const std::u16string& answer = *Fake.WideAnswer;
     if (answer.size() > request.MaxFile && Fake.DialogOverruns) {
-        // Raw writes into whatever follows the buffer, as the dialog's are:
-        // the first one into a page that is not committed faults, unless the
-        // fault's address is where pages commit on touch. The arena commits
-        // from the reservation's start on, so every page past the committed
-        // part is not committed.
+        // Raw writes into whatever follows the buffer, as the dialog's are.
         char* from = reinterpret_cast<char*>(request.File);
         ptrdiff_t size = (ptrdiff_t)(answer.size() * sizeof(char16_t));
-        for (char* page = Reserved + Fake.Committed; page < from + size; page += PageSize) {
-            if (page < Fake.TouchFrom || page >= Fake.TouchTo || !OsCommitMemory(page, PageSize)) {
-                Crash();
-            }
-        }
+        Touch(from + size);
         // The system is not instrumented: what it writes is no overflow.
         ArenaUnpoison(from, size);
         std::memcpy(request.File, answer.data(), answer.size() * sizeof(char16_t));
@@ -625,16 +654,19 @@ bool FileDialog(const OsDialogRequest& request, const char* call)
 
 bool OsOpenFileDialog(const OsDialogRequest& request)
 {
+    Called(__func__);
     return FileDialog(request, "open");
 }
 
 bool OsSaveFileDialog(const OsDialogRequest& request)
 {
+    Called(__func__);
     return FileDialog(request, "save");
 }
 
 OsPickResult OsPickFolder(const OsFolderRequest& request)
 {
+    Called(__func__);
     // Recorded in the file dialog's terms: Flags are the FOS_* options, File
     // is the name box, and the record's own fields stay zero.
     OsDialogRequest seen = {};
@@ -660,6 +692,7 @@ OsPickResult OsPickFolder(const OsFolderRequest& request)
 
 OsMemory OsReserveMemory(ptrdiff_t most)
 {
+    Called(__func__);
     Fake.MemoryTaken = true;
     if (Fake.AddressSpace >= 0 && most > Fake.AddressSpace) {
         return OsMemory{};
@@ -671,11 +704,13 @@ OsMemory OsReserveMemory(ptrdiff_t most)
         return OsMemory{};
     }
     Reserved = static_cast<char*>(base);
+    ReservedSize = most;
     return OsMemory{Reserved, most};
 }
 
 bool OsCommitMemory(char* at, ptrdiff_t size)
 {
+    Called(__func__);
     // Committing what is committed already charges nothing more.
     ptrdiff_t committed = std::max(Fake.Committed, at + size - Reserved);
     if (Fake.MemoryLimit >= 0 && committed > Fake.MemoryLimit) {
@@ -687,12 +722,24 @@ bool OsCommitMemory(char* at, ptrdiff_t size)
 
 void OsCommitOnTouch(char* from, char* to)
 {
+    Called(__func__);
     Fake.TouchFrom = from;
     Fake.TouchTo = to;
 }
 
+void OsEndCommitOnTouch()
+{
+    Called(__func__);
+    Fake.TouchFrom = nullptr;
+    Fake.TouchTo = nullptr;
+}
+
 void OsReleaseMemory(OsMemory memory)
 {
+    Called(__func__);
+    if (Fake.StrayWrite && !Fake.Requests.empty()) {
+        Touch(Reserved + Fake.Committed + 1);
+    }
     if (memory.Base) {
         munmap(memory.Base, (size_t)memory.Size);
         Fake.MemoryReleased = true;
@@ -701,6 +748,7 @@ void OsReleaseMemory(OsMemory memory)
 
 void OsExit(int32_t status)
 {
+    Called(__func__);
     Fake.ExitStatus = status;
     if (!Running) {
         std::abort();  // a stage called the exit path outside a run

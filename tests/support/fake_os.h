@@ -106,11 +106,18 @@ struct FakeOs {
     ptrdiff_t AddressSpace = -1;
     ptrdiff_t MemoryLimit = -1;
     ptrdiff_t Committed = 0;
-    // Where pages commit themselves when touched (OsCommitOnTouch).
+    // Where pages commit themselves when touched (OsCommitOnTouch), until
+    // OsEndCommitOnTouch.
     char* TouchFrom = nullptr;
     char* TouchTo = nullptr;
+    // After a file dialog, the program writes once past what is committed,
+    // as a fault of its own would, on its way out (OsReleaseMemory).
+    bool StrayWrite = false;
     bool MemoryTaken = false;
     bool MemoryReleased = false;
+
+    // Every call into the seam, by name, in order.
+    std::vector<std::string> Calls;
 
     // What the run ended with: OsExit's status, or the code of the fault
     // that crashed it (STATUS_ACCESS_VIOLATION), as Windows gives it.

@@ -12,8 +12,10 @@
  *              owner_is_console=1 when hwndOwner is this process's console
  *              window (0 otherwise); the texts once more as UTF-16LE
  *              (wide_*); committed, the bytes of private memory that the
- *              process has committed while it shows the dialog; and
- *              call=open or call=save (GetSaveFileNameW answers as the
+ *              process has committed while it shows the dialog;
+ *              probe_loaded=1 when LoadLibraryW found tamberlin-probe.dll
+ *              by that bare name (winrun plants one beside the program);
+ *              and call=open or call=save (GetSaveFileNameW answers as the
  *              open call does)
  *   P.answer   bytes in the ANSI code page to leave in lpstrFile, converted
  *              NULs and all; missing means "cancel"
@@ -228,6 +230,17 @@ static char *narrow(const WCHAR *w, int units)
     return s;
 }
 
+/* Loads a library by its bare name, as the real dialog loads many: with the
+ * process's search restricted to the system folder, the copy planted beside
+ * the program must not be found. */
+static int probe_loaded(void)
+{
+    HMODULE probe = LoadLibraryW(L"tamberlin-probe.dll");
+    if (probe)
+        FreeLibrary(probe);
+    return probe != NULL;
+}
+
 static int wide_list_units(const WCHAR *f)
 {
     int n = 0;
@@ -270,6 +283,7 @@ WINCOMMDLGAPI BOOL WINAPI GetOpenFileNameW(LPOPENFILENAMEW o)
               o->lpstrTitle ? 2 * (size_t)lstrlenW(o->lpstrTitle) : 0);
     put_bytes(&t, "wide_file", (const unsigned char *)o->lpstrFile,
               o->lpstrFile ? 2 * (size_t)lstrlenW(o->lpstrFile) : 0);
+    put_dec(&t, "probe_loaded", (unsigned long)probe_loaded());
     strcpy(path + n, ".request");
     record(&t, &a, path);
 

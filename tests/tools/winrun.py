@@ -116,6 +116,10 @@ def run(cmdline, exe: str = None, stub: tuple = None,
             exe = shutil.copy(exe, tmp)
             shutil.copy(os.environ['TAMBERLIN_STUB_DLL'],
                         os.path.join(tmp, 'comdlg32.dll'))
+            # Any library will do for the stub's probe: it loads this one
+            # by its bare name, which only the program's folder holds.
+            shutil.copy(os.environ['TAMBERLIN_STUB_DLL'],
+                        os.path.join(tmp, 'tamberlin-probe.dll'))
             full_env['WINEDLLOVERRIDES'] = 'comdlg32=n'
             full_env['TAMBERLIN_STUB'] = winpath(prefix)
             if isinstance(stub[0], str):

@@ -282,6 +282,14 @@ class RealDialog(unittest.TestCase):
                     p.drive(p.window(ere(title)), *steps)
                     self.assertEqual(p.result(), (self.line(*names), b'', 0))
 
+    def test_the_folder_picker_starts_in_the_current_folder(self):
+        # A path without a folder: the picker opens where the program runs,
+        # so a folder typed there by its name comes back.
+        os.mkdir(os.path.join(self.folder, 'alpha'))
+        with self.program(b'tamberlin "set d=" * "Pick here" /folder', cwd=self.folder) as p:
+            p.drive(p.window(ere('Pick here')), ('type', 'alpha'), ('key', 'Return'))
+            self.assertEqual(p.result(), (b'set d="' + self.wfolder + b'\\alpha"\r\n', b'', 0))
+
     def test_escape_cancels_without_output(self):
         cmdline = b'tamberlin "set f=" "%s\\*.*" "Cancel me"' % self.wfolder
         with self.program(cmdline) as p:
@@ -339,24 +347,22 @@ class ReadmeRecipe(unittest.TestCase):
     """The README's first recipe, exactly as printed (with the one rewrite it
     documents for Wine), run with the real dialog: the user types a name."""
 
-    def test_one_file_into_a_variable(self):
+    def test_a_first_script(self):
         import e2e_readme
         tmp = tempfile.mkdtemp(prefix='tamberlin recipe ')
         self.addCleanup(shutil.rmtree, tmp, True)
         shutil.copy(os.environ['TAMBERLIN_EXE'], tmp)
         chosen = os.path.join(tmp, 'pick me (1).txt')
-        with open(chosen, 'wb') as f:
-            f.write(b'what the user chose')
+        open(chosen, 'wb').close()
         bat = os.path.join(tmp, 'recipe.bat')
         with open(bat, 'wb') as f:
-            f.write(e2e_readme.for_wine(e2e_readme.recipes()['One file into a variable']))
+            f.write(e2e_readme.for_wine(e2e_readme.recipes()['A first script']))
         keep_desktop()
         with Program(None, tmp, tmp, argv=['wine', 'cmd', '/c', winrun.winpath(bat)]) as p:
             p.drive(p.window('^Pick a file$'), ('type', winrun.winpath(chosen)), ('key', 'Return'))
             out, err, status = p.result()
         self.assertEqual((out, err, status),
-                         (b'You chose pick me (1).txt in ' + winrun.winpath(tmp).encode() + b'\\\r\n'
-                          b'what the user chose', b'', 0))
+                         (b'You chose pick me (1).txt in ' + winrun.winpath(tmp).encode() + b'\\\r\n', b'', 0))
 
 
 class SaveAndFolderRecipes(unittest.TestCase):
@@ -364,13 +370,21 @@ class SaveAndFolderRecipes(unittest.TestCase):
     Wine), answered in the real dialogs; the batch file then writes into
     the saved file or lists the picked folder."""
 
-    def setUp(self):
+    @classmethod
+    def setUpClass(cls):
         import e2e_readme
-        self.recipes = e2e_readme.recipes()
-        self.for_wine = e2e_readme.for_wine
+        cls.recipes = e2e_readme.recipes()
+        cls.for_wine = staticmethod(e2e_readme.for_wine)
+        cls.documents = winrun.unixpath(e2e_readme.wine_value('%USERPROFILE%') + '\\Documents')
+
+    def setUp(self):
         self.tmp = tempfile.mkdtemp(prefix='tamberlin save ')
         self.addCleanup(shutil.rmtree, self.tmp, True)
         shutil.copy(os.environ['TAMBERLIN_EXE'], self.tmp)
+        # The save recipe writes the list of the documents: one to find there.
+        self.marker = os.path.basename(self.tmp).encode()
+        open(os.path.join(self.documents, self.marker.decode()), 'wb').close()
+        self.addCleanup(os.remove, os.path.join(self.documents, self.marker.decode()))
 
     def recipe(self, heading, *steps, after=None):
         bat = os.path.join(self.tmp, 'recipe.bat')
@@ -390,7 +404,7 @@ class SaveAndFolderRecipes(unittest.TestCase):
         out, err, status = self.recipe('Asking where to save', ('type', winrun.winpath(typed)), ('key', 'Return'))
         self.assertEqual((out, err, status), (b'Saved as "' + winrun.winpath(typed).encode() + b'.txt"\r\n', b'', 0))
         with open(typed + '.txt', 'rb') as f:
-            self.assertIn(b'tamberlin.exe\r\n', f.read())
+            self.assertIn(self.marker + b'\r\n', f.read())
 
     def test_an_existing_file_is_replaced_after_the_question(self):
         old = os.path.join(self.tmp, 'old.txt')
@@ -410,7 +424,7 @@ class SaveAndFolderRecipes(unittest.TestCase):
                                        after=agree)
         self.assertEqual((out, err, status), (b'Saved as "' + winrun.winpath(old).encode() + b'"\r\n', b'', 0))
         with open(old, 'rb') as f:
-            self.assertIn(b'tamberlin.exe\r\n', f.read())
+            self.assertIn(self.marker + b'\r\n', f.read())
 
     def test_a_folder_picked_in_the_modern_picker(self):
         folder = os.path.join(self.tmp, 'pick', 'alpha')

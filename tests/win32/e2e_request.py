@@ -70,6 +70,21 @@ class Request(unittest.TestCase):
         self.assertEqual((q['lpstrTitle'], q['file'], q['file_zero_after'], q['Flags']),
                          ('null', '', '1', '0x00001004'))
 
+    def test_a_path_without_a_folder_starts_in_the_current_one(self):
+        # Wine's GetFullPathNameW(".") leaves its "." after the NUL: nothing
+        # of it may follow the separator.
+        with tempfile.TemporaryDirectory() as tmp:
+            q = winrun.run(b'tamberlin x *.txt', stub=(None,), cwd=tmp).request
+        self.assertEqual(q['lpstrInitialDir'], hexs(winrun.winpath(tmp).encode() + b'\\'))
+
+    def test_libraries_by_name_come_from_the_system_folder_only(self):
+        # The stand-in dialog loads a library by its bare name, and a copy
+        # of it lies beside the program. The floor program, which restricts
+        # nothing, finds it there.
+        q = winrun.run(b'tamberlin x *.*', stub=(None,)).request
+        floor = winrun.run(b'floor', exe=os.environ['TAMBERLIN_FLOOR'], stub=(None,)).request
+        self.assertEqual((q['probe_loaded'], floor['probe_loaded']), ('0', '1'))
+
 
 class Answer(unittest.TestCase):
     def test_the_answer_comes_back_through_the_buffer(self):
@@ -164,14 +179,25 @@ class CodePages(unittest.TestCase):
             with self.subTest(option):
                 r = winrun.run(b'tamberlin "set f=" *.* ' + option.encode(), stub=answer)
                 self.assertEqual((r.out, r.status), (b'set f="C:\\d\\caf' + out + b'.txt"\r\n', 0))
-        # With either option the UTF-16 command line is read: every
-        # parameter reaches the dialog exactly, the command string the line.
-        r = winrun.run('tamberlin "set \u0141=" "C:\\\u03a9\\*.\u4e2d" "\u03a9 \u8868" \u0141.txt /utf8', stub=answer)
-        self.assertEqual((r.out, r.status), (b'set \xc5\x81="C:\\d\\caf\xc3\xa9.txt"\r\n', 0))
+        # In every mode, every parameter reaches the dialog exactly as the
+        # UTF-16 command line holds it; the command string must also fit
+        # the line's code page, which in the default one, 1252, "Ł" does not.
         wide = {'wide_lpstrInitialDir': 'C:\\\u03a9\\', 'wide_lpstrTitle': '\u03a9 \u8868', 'wide_file': '\u0141.txt',
                 'wide_lpstrFilter': '*.\u4e2d\0*.\u4e2d\0\0'}
-        for key, text in wide.items():
-            self.assertEqual(r.request[key], text.encode('utf-16-le').hex(), key)
+        for command, option, out, err, status in [
+            ('set \u0141=', ' /utf8', b'set \xc5\x81="C:\\d\\caf\xc3\xa9.txt"\r\n', b'', 0),
+            ('set \u00e9=', '', b'set \xe9="C:\\d\\caf\xe9.txt"\r\n', b'', 0),
+            ('set \u0141=', '', b'', b'Invalid parameter: set ?=\n', 255),
+        ]:
+            with self.subTest(command=command, option=option):
+                r = winrun.run('tamberlin "%s" "C:\\\u03a9\\*.\u4e2d" "\u03a9 \u8868" \u0141.txt%s' % (command, option),
+                               stub=answer)
+                self.assertEqual((r.out, r.err, r.status), (out, err, status))
+                if status == 255:
+                    self.assertIsNone(r.request, 'a refused call shows no dialog')
+                    continue
+                for key, text in wide.items():
+                    self.assertEqual(r.request[key], text.encode('utf-16-le').hex(), key)
 
     def test_the_console_code_page_that_chcp_set(self):
         # On a terminal Wine's cmd has a console whose code page chcp sets.
