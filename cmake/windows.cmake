@@ -162,3 +162,6 @@ foreach(script ${E2E_TESTS})
     wine_test(${stem} ${Python3_EXECUTABLE} -m unittest -v ${stem})
     set_tests_properties(${stem} PROPERTIES WORKING_DIRECTORY ${dir})
 endforeach()
+# Both use one Wine prefix with an X server of its own, and end that
+# prefix's server when they start.
+set_tests_properties(e2e_real_dialog e2e_check PROPERTIES RESOURCE_LOCK x11)

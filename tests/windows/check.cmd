@@ -151,7 +151,7 @@ rem --- Every recipe of the README, from a folder named like Program Files ----
 for /f "usebackq tokens=1-3" %%A in ("%HERE%recipes\index.txt") do (
     set "recipe=%%A"
     set "kind=%%B"
-    set "called=%%C"
+    set "percent=%%C"
     for %%P in (1252 850 65001) do for %%K in (1 2 3) do (
         set "cp=%%P"
         set "k=%%K"
@@ -274,9 +274,9 @@ exit /b 0
 rem --- One recipe, one name, one code page --------------------------------------
 
 rem The recipe gets name k, or its folder, or saves beside it. What shows
-rem that it got the very item chosen: the name, exactly, in its output or as
-rem a file that it made; or the line that the file holds; for a folder, the
-rem file inside. Chinese is in no code page here but UTF-8: there the line
+rem that it got the very item chosen: the name, exactly, in its output or in
+rem what it left beside itself (a file, a log); or the line that the file
+rem holds; for a folder, the file inside; for a new name, that file. Chinese is in no code page here but UTF-8: there the line
 rem names the item by its 8.3 alias where it has one (a name to save as has
 rem none), or the run says why it writes nothing.
 :recipe
@@ -285,8 +285,8 @@ if defined WINE if not "!cp!"=="1252" (
     set "why=Wine cannot show it: its for /f reads every line as 1252, whatever chcp says"
     goto skip
 )
-if defined WINE if "!called!!k!"=="call1" (
-    set "why=Wine cannot show it: the do call %%%%L that Wine needs expands %% in the name again"
+if defined WINE if "!percent!!k!"=="percent1" (
+    set "why=Wine cannot show it: its cmd expands %% in the name again (in do call %%%%L, which it needs, and in dir)"
     goto skip
 )
 if not defined WINE (
@@ -315,7 +315,11 @@ if "!kind!"=="lines" set "steps=type "{DOCS}" ok names 2 "{N!k!}" plain.txt ok"
 if "!cp!!k!"=="12522" set "steps=shot "{SHOTS}\%recipe:~0,-4%.bmp" !steps!"
 call :fresh
 call :drive
+rem What the recipe left beside itself: the names, and what the texts say.
 dir /s /b "!RUN!" > "!OUT!\listing.txt"
+pushd "!RUN!"
+for /r %%G in (*.txt *.log) do type "%%G" >> "!OUT!\listing.txt"
+popd
 dir /b "!DOCS!" > "!OUT!\saved.txt"
 if "!k!!cp!"=="31252" goto recipe_alias
 if "!k!!cp!"=="3850" goto recipe_alias

@@ -5,9 +5,10 @@ r"""Writes the Windows check's folder, all but the programs:
   recipes\NAME.cmd   every ```bat block of README.md, exactly as printed,
                      named after the heading above it
   recipes\index.txt  one line a recipe: its file's name and the dialog it
-                     asks for (open, multi, lines, save or folder), then
-                     "call" when the change for Wine (below) put a call in
-                     it, which expands % in the name a second time
+                     asks for (open, multi, lines, save or folder), then,
+                     for Wine, "percent" where Wine's cmd expands a % in the
+                     name a second time: in the call that the change for
+                     Wine (below) puts in, and in its dir
   help.txt           the help's bytes, as the source writes them
   names\             files whose names hold what cmd and the code pages
                      treat specially, each holding a line of its own
@@ -63,12 +64,12 @@ def main(source, version, out, wine=False):
     os.makedirs(os.path.join(out, 'recipes'), exist_ok=True)
     index = []
     for name, script in found:
-        called = wine and ' do %%L' in script
-        if called:
+        percent = wine and (' do %%L' in script or re.search(r'\bdir\b.*%%~?[A-Z]', script))
+        if wine:
             script = script.replace(' do %%L', ' do call %%L')
         with open(os.path.join(out, 'recipes', name), 'wb') as f:
             f.write(script.replace('\n', '\r\n').encode('cp1252'))
-        index.append('%s %s%s\r\n' % (name, kind(script), ' call' if called else ''))
+        index.append('%s %s%s\r\n' % (name, kind(script), ' percent' if percent else ''))
     with open(os.path.join(out, 'recipes', 'index.txt'), 'w', newline='') as f:
         f.writelines(index)
     if wine:
