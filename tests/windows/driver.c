@@ -19,6 +19,7 @@
  *   ok, cancel  presses the dialog's OK or Cancel button
  *   yes, no     answers the message box that the dialog brought up (the
  *               question whether to replace a file, say)
+ *   dismiss     closes such a box with its OK button
  *   shot FILE   saves a picture of the dialog as a BMP file
  * With no step at all, no dialog is expected: one that shows is reported
  * and cancelled. Whatever is still open two seconds after the last step
@@ -459,7 +460,7 @@ static int answer_box(HANDLE process, HWND dialog, int id, DWORD ms)
             PostMessageW(box, WM_USER + 102, id, 0);
         Sleep(POLL_MS);
     }
-    say("answered", L"%ls", id == IDYES ? L"yes" : L"no");
+    say("answered", L"%ls", id == IDYES ? L"yes" : id == IDNO ? L"no" : L"ok");
     return 1;
 }
 
@@ -546,6 +547,10 @@ int main(void)
     }
     for (int i = 0; i < nsteps; i++) {
         const wchar_t *step = steps[i];
+        if (!IsWindow(dialog)) {
+            say("step", L"%ls", step);
+            fail(L"the dialog had closed before this step");
+        }
         if (!wcscmp(step, L"type") && i + 1 < nsteps) {
             type_text(dialog, steps[++i]);
         } else if (!wcscmp(step, L"names") && i + 1 < nsteps) {
@@ -560,8 +565,8 @@ int main(void)
         } else if (!wcscmp(step, L"ok") || !wcscmp(step, L"cancel")) {
             say("pressed", L"%ls", step);
             press(dialog, step[0] == L'o' ? IDOK : IDCANCEL);
-        } else if (!wcscmp(step, L"yes") || !wcscmp(step, L"no")) {
-            if (!answer_box(pi.hProcess, dialog, step[0] == L'y' ? IDYES : IDNO, wait_ms))
+        } else if (!wcscmp(step, L"yes") || !wcscmp(step, L"no") || !wcscmp(step, L"dismiss")) {
+            if (!answer_box(pi.hProcess, dialog, step[0] == L'y' ? IDYES : step[0] == L'n' ? IDNO : IDOK, wait_ms))
                 fail(L"no message box to answer");
         } else {
             say("error", L"unknown step %ls", step);
