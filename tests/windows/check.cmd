@@ -201,20 +201,9 @@ rem no known DLLs: without a restriction, Windows looks for them beside the
 rem program first. floor.exe shows the same dialog with no restriction.
 set "what=the library search restriction: nothing planted beside the program loads"
 if defined WINDOWS (
-    for %%P in (floor tamberlin) do (
-        md "!WORK!\dlls %%P"
-        for %%D in (%planted%) do copy "!HERE!marker.dll" "!WORK!\dlls %%P\%%D.dll" >nul
-        copy "!HERE!%%P.exe" "!WORK!\dlls %%P\" >nul
-        set "steps=cancel"
-        set "prog="!WORK!\dlls %%P\%%P.exe" x "!DOCS!\*.*""
-        if %%P==floor set "prog="!WORK!\dlls %%P\%%P.exe""
-        call :drive
-        if %%P==floor set "why="
-        set "loaded_%%P="
-        pushd "!WORK!\dlls %%P"
-        for %%L in (*.loaded) do set "loaded_%%P=!loaded_%%P! %%~nL"
-        popd
-    )
+    call :planted floor
+    set "why="
+    call :planted tamberlin
     set "what=!what! (unrestricted, Windows loaded:!loaded_floor!)"
     if not defined loaded_floor set "why=!why! the unrestricted program loaded none of them, so this shows nothing;"
     if defined loaded_tamberlin set "why=!why! loaded beside tamberlin.exe:!loaded_tamberlin!;"
@@ -317,9 +306,11 @@ call :fresh
 call :drive
 rem What the recipe left beside itself: the names, and what the texts say.
 dir /s /b "!RUN!" > "!OUT!\listing.txt"
-pushd "!RUN!"
-for /r %%G in (*.txt *.log) do type "%%G" >> "!OUT!\listing.txt"
+setlocal disabledelayedexpansion
+pushd "%RUN%"
+for /r %%G in (*.txt *.log) do type "%%G" >> "%OUT%\listing.txt"
 popd
+endlocal
 dir /b "!DOCS!" > "!OUT!\saved.txt"
 if "!k!!cp!"=="31252" goto recipe_alias
 if "!k!!cp!"=="3850" goto recipe_alias
@@ -348,6 +339,23 @@ call :has listing.txt
 goto end
 
 rem --- Helpers -----------------------------------------------------------------
+
+rem Runs %1.exe from a folder of its own, with the marker library beside it
+rem under each planted name, and cancels its dialog; loaded_%1 names the
+rem libraries that it loaded from there. (A for that finds nothing makes
+rem Wine's cmd skip the rest of a block: this is no block.)
+:planted
+md "!WORK!\dlls %1"
+for %%D in (%planted%) do copy "!HERE!marker.dll" "!WORK!\dlls %1\%%D.dll" >nul
+copy "!HERE!%1.exe" "!WORK!\dlls %1\" >nul
+set "steps=cancel"
+set "prog="!WORK!\dlls %1\%1.exe" x "!DOCS!\*.*""
+call :drive
+set "loaded_%1="
+pushd "!WORK!\dlls %1"
+for %%L in (*.loaded) do set "loaded_%1=!loaded_%1! %%~nL"
+popd
+exit /b
 
 rem Name %1 of the folder (the current one), its folder and their aliases.
 :name
