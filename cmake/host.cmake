@@ -40,3 +40,11 @@ endif()
 
 add_test(NAME readme COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/tests/tools/check_readme.py ${CMAKE_SOURCE_DIR}/README.md)
 add_test(NAME layers COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/tests/tools/check_layers.py ${CMAKE_SOURCE_DIR}/src)
+
+# The workflows, against GitHub's published schema (scripts/setup.sh
+# installs the checker).
+file(GLOB WORKFLOWS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/.github/workflows/*.yml)
+foreach(workflow ${WORKFLOWS})
+    get_filename_component(stem ${workflow} NAME_WE)
+    add_test(NAME workflow_${stem} COMMAND action-validator ${workflow})
+endforeach()

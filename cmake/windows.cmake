@@ -98,6 +98,32 @@ set_target_properties(stubdlg PROPERTIES PREFIX "" OUTPUT_NAME comdlg32
 target_link_options(stubdlg PRIVATE -static -Wl,--kill-at)
 target_link_libraries(stubdlg PRIVATE user32)
 
+# --- The Windows check ----------------------------------------------------------
+
+# What a plain Windows machine runs (tests/windows/check.cmd): the program,
+# the dialog driver, an unrestricted program that shows the same dialog
+# (floor), a library that marks where it was loaded, the README's recipes and
+# the help's bytes. Under Wine the suite runs the same folder (e2e_check).
+add_executable(driver tests/windows/driver.c)
+target_link_libraries(driver PRIVATE user32 gdi32)
+target_link_options(driver PRIVATE -static -s)
+add_library(marker SHARED tests/windows/marker.c)
+set_target_properties(marker PROPERTIES PREFIX "" RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/marker)
+target_link_options(marker PRIVATE -static -s)
+
+set(CHECK_DIR ${CMAKE_BINARY_DIR}/check)
+add_custom_command(
+    OUTPUT ${CHECK_DIR}/check.cmd
+    COMMAND ${CMAKE_COMMAND} -E rm -rf ${CHECK_DIR}
+    COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/tests/windows/make_check.py
+        ${CMAKE_SOURCE_DIR} ${TAMBERLIN_VERSION} ${CHECK_DIR}
+    COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:tamberlin> $<TARGET_FILE:driver> $<TARGET_FILE:floor>
+        $<TARGET_FILE:marker> ${CHECK_DIR}
+    DEPENDS tamberlin driver floor marker ${CMAKE_SOURCE_DIR}/tests/windows/make_check.py
+        ${CMAKE_SOURCE_DIR}/tests/windows/check.cmd ${CMAKE_SOURCE_DIR}/README.md ${CMAKE_SOURCE_DIR}/src/app/help.cpp
+    VERBATIM)
+add_custom_target(check_folder ALL DEPENDS ${CHECK_DIR}/check.cmd)
+
 # --- Tests under Wine ---------------------------------------------------------
 
 set(WINE_PREFIX ${CMAKE_BINARY_DIR}/wineprefix)
@@ -109,7 +135,9 @@ set(WINE_ENV
     TAMBERLIN_LAUNCH=$<TARGET_FILE:launch>
     TAMBERLIN_FLOOR=$<TARGET_FILE:floor>
     TAMBERLIN_STUB_DLL=$<TARGET_FILE:stubdlg>
-    TAMBERLIN_SOURCE=${CMAKE_SOURCE_DIR})
+    TAMBERLIN_SOURCE=${CMAKE_SOURCE_DIR}
+    TAMBERLIN_DRIVER=$<TARGET_FILE:driver>
+    TAMBERLIN_CHECK=${CHECK_DIR})
 
 # One prefix per build tree, made once; a wineserver kept alive for the
 # whole run saves every test the server's start.
@@ -134,3 +162,6 @@ foreach(script ${E2E_TESTS})
     wine_test(${stem} ${Python3_EXECUTABLE} -m unittest -v ${stem})
     set_tests_properties(${stem} PROPERTIES WORKING_DIRECTORY ${dir})
 endforeach()
+# Both use one Wine prefix with an X server of its own, and end that
+# prefix's server when they start.
+set_tests_properties(e2e_real_dialog e2e_check PROPERTIES RESOURCE_LOCK x11)

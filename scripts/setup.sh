@@ -19,6 +19,9 @@ packages=(cmake make g++ clang libclang-rt-14-dev googletest python3 python3-yam
           util-linux
           g++-mingw-w64-i686 binutils-mingw-w64-i686
           wine wine32:i386 wine64 xvfb xdotool x11-utils imagemagick icoutils)
+# The checker of .github/workflows against GitHub's published workflow
+# schema, from npm (Debian has none), installed for every user.
+validator=@action-validator/cli@0.6.0
 
 apt_dir=${SETUP_APT_DIR:-/etc/apt}
 os_release=${SETUP_OS_RELEASE:-/etc/os-release}
@@ -139,6 +142,8 @@ qemu_current() {
 missing_packages() {
     local p
     for p in "${packages[@]}"; do installed "$p" || echo "$p"; done
+    # A Node.js from elsewhere brings its own npm, which Debian's would fight.
+    command -v npm >/dev/null || printf '%s\n' nodejs npm
     return 0
 }
 
@@ -147,6 +152,7 @@ check() {
     dpkg --print-foreign-architectures | grep -qx i386 || missing+=("the i386 architecture")
     mapfile -t -O ${#missing[@]} missing < <(missing_packages)
     runs_i386 || missing+=("a way to run i386 programs (qemu)")
+    command -v action-validator >/dev/null || missing+=("$validator (npm)")
     [ ${#missing[@]} -eq 0 ] || { say "missing: ${missing[*]}"; return 1; }
 }
 
@@ -219,4 +225,9 @@ if ! runs_i386; then
     printf '%s' ':qemu-i386:M::\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00:\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff:/usr/bin/qemu-i386-static:F' \
         > /proc/sys/fs/binfmt_misc/register
     runs_i386 || { say "32-bit programs still cannot run here"; exit 1; }
+fi
+
+if ! command -v action-validator >/dev/null; then
+    say "installing $validator"
+    npm install --global --silent --no-fund --no-audit "$validator" >/dev/null
 fi
