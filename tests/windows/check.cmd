@@ -57,6 +57,16 @@ chcp 1252 >nul
 
 rem --- The help, the three statuses, and each kind of dialog ------------------
 
+rem The checks below lean on these two comparisons; they must see a difference.
+set "what=the driver's comparisons tell texts apart"
+"!DRIVER!" echo "!OUT!\expected.txt" "one line"
+"!DRIVER!" echo "!OUT!\other.txt" "another line"
+"!DRIVER!" same "!OUT!\other.txt" "!OUT!\expected.txt"
+if not errorlevel 1 set "why=!why! same finds two texts alike;"
+"!DRIVER!" has "!OUT!\other.txt" "one"
+if not errorlevel 1 set "why=!why! has finds a text that is not there;"
+call :end
+
 set "what=help: /? writes the usage to standard error, status 0"
 set "steps="
 set "prog="!EXE!" /?"
