@@ -11,9 +11,9 @@ README must have its outcomes here: a recipe without them, or one whose
 outcome changes, fails the suite."""
 import glob
 import os
-import re
 import shutil
 import subprocess
+import sys
 import tempfile
 import unittest
 
@@ -21,24 +21,20 @@ import winrun
 from winrun import hexs
 
 README = os.path.join(os.environ['TAMBERLIN_SOURCE'], 'README.md')
-BLOCK = re.compile(r'^```bat\n(.*?)^```\n', re.S | re.M)
-HEADING = re.compile(r'^#{2,4} (.+)$', re.M)
+# The Windows check finds the recipes the same way.
+sys.path.insert(0, os.path.join(os.environ['TAMBERLIN_SOURCE'], 'tests', 'windows'))
+import make_check  # noqa: E402
 
 
 def recipes():
     """{heading: script} for every bat block, under the nearest heading."""
     with open(README, encoding='utf-8') as f:
-        text = f.read()
-    found = {}
-    for block in BLOCK.finditer(text):
-        headings = HEADING.findall(text, 0, block.start())
-        found[headings[-1]] = block.group(1)
-    return found
+        return make_check.recipes(f.read())
 
 
 def for_wine(script: str) -> bytes:
     """The README's documented rewrite for Wine's cmd, and nothing else."""
-    return script.replace(' do %%L', ' do call %%L').replace('\n', '\r\n').encode('cp1252')
+    return make_check.batch_bytes(make_check.for_wine(script))
 
 
 def wine_value(expression: str) -> str:

@@ -33,12 +33,17 @@ NAMES = ['1 50% wow! a&b ^c (x).txt', '2 caf\u00e9 \u00e9t\u00e9.txt', '3 \u4e2d
 
 
 def recipes(readme):
-    """(file name, script) for every bat block, named after its heading."""
-    found = []
-    for block in BLOCK.finditer(readme):
-        heading = HEADING.findall(readme, 0, block.start())[-1]
-        found.append((re.sub(r'[^a-z0-9]+', '-', heading.lower()).strip('-') + '.cmd', block.group(1)))
-    return found
+    """{heading: script} for every bat block, under the nearest heading."""
+    return {HEADING.findall(readme, 0, block.start())[-1]: block.group(1) for block in BLOCK.finditer(readme)}
+
+
+def for_wine(script):
+    """The one change that the README documents for Wine's cmd."""
+    return script.replace(' do %%L', ' do call %%L')
+
+
+def batch_bytes(script):
+    return script.replace('\n', '\r\n').encode('cp1252')
 
 
 def kind(script):
@@ -63,12 +68,13 @@ def main(source, version, out, wine=False):
         found = recipes(f.read())
     os.makedirs(os.path.join(out, 'recipes'), exist_ok=True)
     index = []
-    for name, script in found:
+    for heading, script in found.items():
+        name = re.sub(r'[^a-z0-9]+', '-', heading.lower()).strip('-') + '.cmd'
         percent = wine and (' do %%L' in script or re.search(r'\bdir\b.*%%~?[A-Z]', script))
         if wine:
-            script = script.replace(' do %%L', ' do call %%L')
+            script = for_wine(script)
         with open(os.path.join(out, 'recipes', name), 'wb') as f:
-            f.write(script.replace('\n', '\r\n').encode('cp1252'))
+            f.write(batch_bytes(script))
         index.append('%s %s%s\r\n' % (name, kind(script), ' percent' if percent else ''))
     with open(os.path.join(out, 'recipes', 'index.txt'), 'w', newline='') as f:
         f.writelines(index)
