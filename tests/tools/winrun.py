@@ -12,6 +12,7 @@ import signal
 import subprocess
 import tempfile
 import time
+import unittest
 from typing import NamedTuple, Optional
 
 TIMEOUT = 60
@@ -38,6 +39,26 @@ def unixpath(path: str) -> str:
 def hexs(text: bytes) -> str:
     """The stub's rendering of a text, for comparing with `request` values."""
     return text.hex()
+
+
+def require_continued_fault():
+    """Skips the calling module unless this machine continues a write that
+    faulted in a reserved page once a vectored handler has committed the
+    page (TAMBERLIN_PROBE). The skip's reason starts "needs ", by which
+    CTest counts the module as skipped (cmake/windows.cmake). Only the probe
+    decides, never the machine's name; its control run, which faults
+    nowhere, must pass, or the probe itself is broken and this fails."""
+    def probe(*args):
+        return subprocess.run(['wine', os.environ['TAMBERLIN_PROBE'], *args], stdin=subprocess.DEVNULL,
+                              capture_output=True, env=dict(os.environ, WINEDEBUG='-all'),
+                              timeout=TIMEOUT).returncode
+    control = probe('plain')
+    if control:
+        raise AssertionError('the fault probe failed without a fault: status %d' % control)
+    status = probe()
+    if status:
+        raise unittest.SkipTest('needs a write continued after a vectored handler committed its page; '
+                                'the probe here ended with status %d' % status)
 
 
 def _parse(path: str) -> Optional[dict]:
