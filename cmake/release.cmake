@@ -9,7 +9,10 @@
 if(DEFINED ENV{SOURCE_DATE_EPOCH})
     set(TAMBERLIN_EPOCH "$ENV{SOURCE_DATE_EPOCH}")
 else()
-    execute_process(COMMAND git log -1 --format=%ct
+    # The tree may belong to another user (root building the runner's
+    # workspace in a CI container); git then refuses to read it unless told
+    # to trust it. This build already runs the tree's own code.
+    execute_process(COMMAND git -c safe.directory=* log -1 --format=%ct
         WORKING_DIRECTORY ${CMAKE_SOURCE_DIR}
         OUTPUT_VARIABLE TAMBERLIN_EPOCH OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
 endif()

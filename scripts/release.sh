@@ -40,6 +40,11 @@ for url in "$prefix" "$homepage"; do
     [ -z "$url" ] || python3 scripts/package.py --check-url "$url" || exit 2
 done
 
+# The tree may belong to another user than the one releasing it (root in a
+# CI container over the runner's workspace), which git refuses to read
+# unless told to trust it; this script is the tree's own code already.
+git() { command git -c safe.directory='*' "$@"; }
+
 version=$(head -n1 VERSION)
 [[ $version =~ ^[0-9]+\.[0-9]+\.[0-9]+$ ]] || die "VERSION holds '$version', not MAJOR.MINOR.PATCH"
 
