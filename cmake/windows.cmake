@@ -167,7 +167,7 @@ foreach(script ${E2E_TESTS})
 endforeach()
 # Both use one Wine prefix with an X server of its own, and end that
 # prefix's server when they start.
-set_tests_properties(e2e_real_dialog e2e_check PROPERTIES RESOURCE_LOCK x11)
+set_tests_properties(e2e_real_dialog e2e_check e2e_overrun PROPERTIES RESOURCE_LOCK x11)
 # Modules that rest on a capability of the machine, which a probe decides
 # (winrun.require_continued_fault): without it they are reported as skipped,
 # by name, and not as passed.

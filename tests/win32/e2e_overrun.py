@@ -1,7 +1,8 @@
 """A dialog that writes a selection past the program's buffer, as Wine's
-does: the pages behind the buffer commit themselves as the dialog writes
-(a vectored handler commits each and the write goes on), and the run says
-the selection was too long instead of crashing.
+own does and the stand-in does when told to: the pages behind the buffer
+commit themselves as the dialog writes (a vectored handler commits each and
+the write goes on), and the run says the selection was too long instead of
+crashing.
 
 This rests on the system continuing a write once the handler has committed
 its page. Windows and Wine on a kernel that runs 32-bit programs do; Wine
@@ -10,11 +11,13 @@ instruction). The probe tells which, and without the capability the module
 is skipped with a line that names it, which CTest counts as skipped."""
 import unittest
 
+import e2e_real_dialog as real
 import winrun
 
 
 def setUpModule():
     winrun.require_continued_fault()
+    real.setUpModule()
 
 
 class Overrun(unittest.TestCase):
@@ -23,6 +26,14 @@ class Overrun(unittest.TestCase):
         answer = 'C:\\d\0a.txt\0' + 'n' * (50000 - 13) + '\0\0'
         r = winrun.run(b'tamberlin x *.* /multiselect', stub=(answer,), env={'TAMBERLIN_STUB_OVERRUN': '1'})
         self.assertEqual((r.out, r.err, r.status), (b'', b'Selection too long: pick fewer files\n', 1))
+
+
+class RealDialog(real.ManyFiles):
+    def test_a_selection_too_long_for_the_buffer_is_no_choice(self):
+        # Wine's dialog writes the whole list, some 45000 units, on into
+        # pages that the program had not committed, and reports success.
+        self.assertEqual(self.run_all_listed(b'*.txt;*.log', b'Too many'),
+                         (b'', b'Selection too long: pick fewer files\n', 1))
 
 
 if __name__ == '__main__':
