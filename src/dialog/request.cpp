@@ -11,6 +11,24 @@ const char* const NoShortName[] = {
 };
 
 const char NoFolderPicker[] = "No folder picker on this system";
+const char DialogFailed[] = "The dialog failed: error 0x";
+const char NoDesktop[] = "No desktop to show the dialog on";
+
+// What is said when a dialog ends without a choice, by how it ended; a
+// cancel says nothing.
+const char* const EndMessage[] = {nullptr, nullptr, SelectionTooLong, DialogFailed, NoFolderPicker};
+static_assert(OsCancelled == 1 && OsTooLong == 2 && OsFailed == 3 && OsNoPicker == 4);
+
+// The system's code as eight hexadecimal digits, as Windows' documentation
+// writes HRESULTs.
+char16_t* HexCode(uint32_t code, Arena& arena)
+{
+    char16_t* digits = New<char16_t>(arena, 9);
+    for (int i = 7; i >= 0; i--, code >>= 4) {
+        digits[i] = u"0123456789ABCDEF"[code & 15];
+    }
+    return digits;
+}
 
 }  // namespace
 
@@ -101,20 +119,22 @@ OsFolderRequest FillFolderRequest(const DialogSettings& settings, Arena& arena)
 
 LineNames ShowDialog(DialogSettings& settings, Arena& arena)
 {
-    // A failure, also Windows' for a choice too long for the buffer, is
-    // taken as a cancel, with no word said.
-    bool chosen;
+    LineNames none = {};
+    // Without a visible window station (a service, a task run whether the
+    // user is logged on or not, an SSH session) no one can see the dialog,
+    // let alone close it: it would wait for good. Where the system cannot
+    // tell, the dialog is tried.
+    if (OsWindowStation() == OsDesktopHidden) {
+        settings.ExitCode = StatusCancelled;
+        none.Message = Concat(arena, NoDesktop, nullptr);
+        return none;
+    }
+    OsDialogResult result;
     const char16_t* answer;
     if (settings.Kind == PickOneFolder) {
         OsFolderRequest request = FillFolderRequest(settings, arena);
         settings.ExitCode = StatusCancelled;
-        OsPickResult picked = OsPickFolder(request);
-        if (picked == OsNoPicker) {
-            LineNames none = {};
-            none.Message = Concat(arena, NoFolderPicker, nullptr);
-            return none;
-        }
-        chosen = picked == OsPicked;
+        result = OsPickFolder(request);
         answer = request.Folder;
     } else {
         OsDialogRequest request = FillRequest(settings, arena);
@@ -122,14 +142,19 @@ LineNames ShowDialog(DialogSettings& settings, Arena& arena)
         // fault: the pages up to the reservation's end commit as it writes.
         OsCommitOnTouch((char*)(request.File + SelectionChars), arena.End);
         settings.ExitCode = StatusCancelled;
-        chosen = (settings.Kind == SaveOne ? OsSaveFileDialog : OsOpenFileDialog)(request);
+        result = (settings.Kind == SaveOne ? OsSaveFileDialog : OsOpenFileDialog)(request);
         // Only the dialog's writes are taken in: past this, a touch out of
         // bounds is the program's own fault, and must end the run as one.
         OsEndCommitOnTouch();
         answer = request.File;
     }
-    if (!chosen) {
-        return LineNames{};
+    // Every end but a choice and a cancel is said, a failure with the code
+    // that the system gave for it.
+    if (result.End != OsChosen) {
+        if (const char* message = EndMessage[result.End]) {
+            none.Message = Concat(arena, message, result.End == OsFailed ? HexCode(result.Error, arena) : nullptr);
+        }
+        return none;
     }
     Selection selection = DecodeSelection(answer, SelectionChars, settings.Kind == OpenSeveral, arena);
     LineNames names = NamesForLine(selection, settings.CodePage, NoShortName[settings.Encoding], arena);

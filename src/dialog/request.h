@@ -40,7 +40,9 @@ OsFolderRequest FillFolderRequest(const DialogSettings& settings, Arena& arena);
 // picker, whose folder is the one name), modal over OwnerWindow, and
 // brings back the names for the line, in CodePage. Sets ExitCode to 1
 // before, and to 0 only when a choice comes back that can be written. The
-// result has no names after a cancel or a failure of the dialog; its
-// Message is set when the dialog gave a choice that cannot be written, or
-// one that ran past its buffer, and when the system has no folder picker.
+// result has no names but after such a choice; its Message is set for
+// every other end but a cancel: a choice that cannot be written, one too
+// long for the buffer (refused by the dialog or run past it), a failure of
+// the dialog with the system's code, no folder picker on the system, and no
+// visible window station to show a dialog on, which is looked at first.
 LineNames ShowDialog(DialogSettings& settings, Arena& arena);

@@ -103,15 +103,33 @@ struct OsDialogRequest {
     const char16_t* DefExt;       // lpstrDefExt: null for none
 };
 
-// GetOpenFileNameW: shows the dialog modally and returns true once the user
-// has confirmed a choice, which the dialog has then left in `File`. False
-// after a cancel, a close or a failure (Windows' dialog fails on a choice
-// that does not fit `File`).
-bool OsOpenFileDialog(const OsDialogRequest& request);
+// How a dialog ended.
+enum OsDialogEnd : uint32_t {
+    OsChosen,     // the user confirmed a choice, which is in the request's buffer
+    OsCancelled,  // cancelled or closed: the dialog reports no error
+    OsTooLong,    // the choice does not fit the buffer (FNERR_BUFFERTOOSMALL)
+    OsFailed,     // the dialog failed: Error says how
+    OsNoPicker,   // the folder picker only: the system has none
+};
+struct OsDialogResult {
+    OsDialogEnd End;
+    uint32_t Error;  // OsFailed: CommDlgExtendedError's code, or the picker's HRESULT; else 0
+};
+
+// FNERR_BUFFERTOOSMALL, the code of the file dialogs' refusal of a choice
+// longer than MaxFile.
+constexpr uint32_t OsBufferTooSmall = 0x3003;
+
+// GetOpenFileNameW: shows the dialog modally. OsChosen once the user has
+// confirmed a choice, which the dialog has then left in `File`; after a
+// FALSE, CommDlgExtendedError tells a cancel or a close (0) from Windows'
+// refusal of a choice that does not fit `File` (OsTooLong, with the size
+// it needs in File's first unit) and from any other failure (OsFailed).
+OsDialogResult OsOpenFileDialog(const OsDialogRequest& request);
 
 // GetSaveFileNameW: the same for the "Save As" dialog, whose choice need
 // not exist.
-bool OsSaveFileDialog(const OsDialogRequest& request);
+OsDialogResult OsSaveFileDialog(const OsDialogRequest& request);
 
 // The folder picker's request: what the program sets of IFileOpenDialog.
 struct OsFolderRequest {
@@ -127,11 +145,22 @@ struct OsFolderRequest {
 // The folder picker (IFileOpenDialog), modal over `Owner`. COM and its
 // libraries are loaded on this call only, from the system folder. The
 // chosen folder's full path comes back in `Folder`, terminated when it fits
-// `MaxFolder` units.
-enum OsPickResult : uint32_t { OsPicked, OsNotPicked, OsNoPicker };
-// OsNotPicked after a cancel or a failure of the picker; OsNoPicker when
-// the system has none (before Vista, Server Core).
-OsPickResult OsPickFolder(const OsFolderRequest& request);
+// `MaxFolder` units. OsNoPicker when the system has none (before Vista,
+// Server Core: it cannot be made, or takes not the options); OsCancelled
+// when Show reports HRESULT_FROM_WIN32(ERROR_CANCELLED); OsFailed, with the
+// HRESULT, when any other call from SetFolder to the path's fails.
+OsDialogResult OsPickFolder(const OsFolderRequest& request);
+
+// Whether the process's window station is the visible one (WSF_VISIBLE),
+// where a dialog can be seen and answered. A service, a scheduled task that
+// runs whether or not the user is logged on, or an SSH session has an
+// invisible one: a dialog there waits for an answer nobody can give.
+enum OsDesktop : uint32_t {
+    OsDesktopVisible,
+    OsDesktopHidden,
+    OsDesktopUnknown,  // GetProcessWindowStation or GetUserObjectInformationW failed
+};
+OsDesktop OsWindowStation();
 
 // Memory for the whole run: reserves `most` bytes of address space, none of
 // it usable until committed. The system may grant less, or nothing (a null

@@ -128,8 +128,12 @@ uint32_t OsShortPath(const char16_t* path, char16_t* buffer, uint32_t capacity)
 
 namespace {
 
-// Both file dialogs take the one record.
-bool ShowFileDialog(const OsDialogRequest& request, BOOL(WINAPI* show)(LPOPENFILENAMEW))
+// Both file dialogs take the one record. After a FALSE, CommDlgExtendedError
+// says why: "If the common dialog box function returned FALSE because the
+// user closed or canceled the dialog box, the return value is zero.
+// Otherwise, the return value is a nonzero error code" (CommDlgExtendedError
+// function, commdlg.h), FNERR_BUFFERTOOSMALL among them.
+OsDialogResult ShowFileDialog(const OsDialogRequest& request, BOOL(WINAPI* show)(LPOPENFILENAMEW))
 {
     OPENFILENAMEW record = {};
     record.lStructSize = request.StructSize;
@@ -142,7 +146,11 @@ bool ShowFileDialog(const OsDialogRequest& request, BOOL(WINAPI* show)(LPOPENFIL
     record.lpstrTitle = (LPCWSTR)request.Title;
     record.Flags = request.Flags;
     record.lpstrDefExt = (LPCWSTR)request.DefExt;
-    return show(&record);
+    if (show(&record)) {
+        return {OsChosen, 0};
+    }
+    DWORD error = CommDlgExtendedError();
+    return {error == FNERR_BUFFERTOOSMALL ? OsTooLong : error ? OsFailed : OsCancelled, error};
 }
 
 // A function of a system library, which is loaded by its full path: by a
@@ -165,17 +173,17 @@ void* SystemFunction(const char* library, const char* name)
 
 }  // namespace
 
-bool OsOpenFileDialog(const OsDialogRequest& request)
+OsDialogResult OsOpenFileDialog(const OsDialogRequest& request)
 {
     return ShowFileDialog(request, GetOpenFileNameW);
 }
 
-bool OsSaveFileDialog(const OsDialogRequest& request)
+OsDialogResult OsSaveFileDialog(const OsDialogRequest& request)
 {
     return ShowFileDialog(request, GetSaveFileNameW);
 }
 
-OsPickResult OsPickFolder(const OsFolderRequest& request)
+OsDialogResult OsPickFolder(const OsFolderRequest& request)
 {
     // Looked up at run time, so that the executable imports neither library
     // and every other run starts without them.
@@ -183,7 +191,7 @@ OsPickResult OsPickFolder(const OsFolderRequest& request)
     auto create = (decltype(&CoCreateInstance))SystemFunction("ole32.dll", "CoCreateInstance");
     auto itemFor = (decltype(&SHCreateItemFromParsingName))SystemFunction("shell32.dll", "SHCreateItemFromParsingName");
     if (!initialize || !create || !itemFor) {
-        return OsNoPicker;
+        return {OsNoPicker, 0};
     }
     // Nothing is released: the process ends right after, and that frees it
     // all. A picker that cannot take these options (none before Vista, none
@@ -193,25 +201,53 @@ OsPickResult OsPickFolder(const OsFolderRequest& request)
     if (FAILED(create(__uuidof(FileOpenDialog), nullptr, CLSCTX_INPROC_SERVER, __uuidof(IFileDialog),
                       (void**)&picker)) ||
         FAILED(picker->SetOptions(request.Options))) {
-        return OsNoPicker;
+        return {OsNoPicker, 0};
     }
+    // A folder that cannot be found leaves the picker where it likes; every
+    // other call that fails is the picker's failure, told by its HRESULT.
+    HRESULT result = S_OK;
     IShellItem* item;
     if (request.InitialDir[0] && SUCCEEDED(itemFor((LPCWSTR)request.InitialDir, nullptr, __uuidof(IShellItem),
                                                    (void**)&item))) {
-        picker->SetFolder(item);
+        result = picker->SetFolder(item);
     }
-    if (request.Title) {
-        picker->SetTitle((LPCWSTR)request.Title);
+    if (SUCCEEDED(result) && request.Title) {
+        result = picker->SetTitle((LPCWSTR)request.Title);
     }
-    picker->SetFileName((LPCWSTR)request.Name);
+    if (SUCCEEDED(result)) {
+        result = picker->SetFileName((LPCWSTR)request.Name);
+    }
+    // A cancel comes back from Show as an error code of its own,
+    // HRESULT_FROM_WIN32(ERROR_CANCELLED): "The user closed the window by
+    // cancelling the operation" (IModalWindow::Show method, shobjidl_core.h).
+    if (SUCCEEDED(result) && (result = picker->Show((HWND)request.Owner)) == HRESULT_FROM_WIN32(ERROR_CANCELLED)) {
+        return {OsCancelled, 0};
+    }
     LPWSTR path;
-    if (FAILED(picker->Show((HWND)request.Owner)) || FAILED(picker->GetResult(&item)) ||
-        FAILED(item->GetDisplayName(SIGDN_FILESYSPATH, &path))) {
-        return OsNotPicked;
+    if (SUCCEEDED(result) && SUCCEEDED(result = picker->GetResult(&item))) {
+        result = item->GetDisplayName(SIGDN_FILESYSPATH, &path);
+    }
+    if (FAILED(result)) {
+        return {OsFailed, (uint32_t)result};
     }
     for (uint32_t i = 0; i < request.MaxFolder && (request.Folder[i] = path[i]); i++) {
     }
-    return OsPicked;
+    return {OsChosen, 0};
+}
+
+OsDesktop OsWindowStation()
+{
+    // The test that .NET's Environment.UserInteractive makes (dotnet/runtime,
+    // src/libraries/System.Private.CoreLib/src/System/Environment.Windows.cs):
+    // "WSF_VISIBLE: Window station has visible display surfaces"
+    // (USEROBJECTFLAGS structure, winuser.h). Only WinSta0 has them.
+    USEROBJECTFLAGS flags;
+    DWORD needed;
+    HWINSTA station = GetProcessWindowStation();
+    if (!station || !GetUserObjectInformationW(station, UOI_FLAGS, &flags, sizeof flags, &needed)) {
+        return OsDesktopUnknown;
+    }
+    return flags.dwFlags & WSF_VISIBLE ? OsDesktopVisible : OsDesktopHidden;
 }
 
 OsMemory OsReserveMemory(ptrdiff_t most)

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 #include "app/help.h"
+#include "dialog/request.h"
 #include "support/fake_os.h"
 
 namespace {
@@ -36,6 +37,8 @@ constexpr uint32_t Save = 0x2 | 0x800 | 0x8000;
 // FOS_FILEMUSTEXIST.
 constexpr uint32_t FolderOnly = 0x8 | 0x20 | 0x40 | 0x800 | 0x1000;
 const std::string OneKind = "Only one of /multiselect, /save, /folder\n";
+const std::string TooLong = "Selection too long: pick fewer files\n";
+const std::string NoDesktop = "No desktop to show the dialog on\n";
 const std::optional<std::string> Cancel;
 
 struct Outcome {
@@ -72,7 +75,8 @@ TEST(Program, AnswersHelpWithoutShowingTheDialog)
                                 "\"C:\\Program Files\\t.exe\" /?", "tamberlin \"\" C:\\x\\*.* /multiselect",
                                 "tamberlin \"\" /bogus", "tamberlin \"/?\" /bogus", "tamberlin\t/x \"\""}) {
         SCOPED_TRACE(cmdline);
-        Outcome run = RunProgramWith(cmdline, "C:\\a\0"s);
+        // Help needs no desktop.
+        Outcome run = RunProgramWith(cmdline, "C:\\a\0"s, [] { Fake.Desktop = OsDesktopHidden; });
         EXPECT_EQ(run.out, "");
         EXPECT_EQ(run.err, Help);
         EXPECT_EQ(run.status, 0);
@@ -156,6 +160,21 @@ const OutcomeCase OutcomeCases[] = {
     {"/folder cancelled", "t x C:\\ /folder", Cancel, "", "", 1},
     {"no folder picker", "t x C:\\ /folder", "C:\\a\0"s, "", "No folder picker on this system\n", 1,
      [] { Fake.NoFolderPicker = true; }},
+    // A failure is no cancel: it is said, with the system's code.
+    {"the picker fails", "t x C:\\ /folder", "C:\\a\0"s, "", "The dialog failed: error 0x80004005\n", 1,
+     [] { Fake.DialogError = 0x80004005; }},
+    {"the open dialog fails", "t x *.* /multiselect", "C:\\a\0"s, "", "The dialog failed: error 0x0000FFFF\n", 1,
+     [] { Fake.DialogError = 0xFFFF; }},
+    {"the save dialog fails", "t x *.txt /save", "C:\\a\0"s, "", "The dialog failed: error 0x00000002\n", 1,
+     [] { Fake.DialogError = 2; }},
+    // Without a visible window station nobody could answer a dialog: none
+    // is shown. A bad call is still one; a window station that cannot be
+    // told is taken for a visible one.
+    {"no desktop", "t x *.*", "C:\\a\0"s, "", NoDesktop, 1, [] { Fake.Desktop = OsDesktopHidden; }},
+    {"no desktop, /folder", "t x C:\\ /folder", "C:\\a\0"s, "", NoDesktop, 1, [] { Fake.Desktop = OsDesktopHidden; }},
+    {"no desktop, a bad call", "t x *.* /bogus", "C:\\a\0"s, "", "Invalid option: /bogus\n", 255,
+     [] { Fake.Desktop = OsDesktopHidden; }},
+    {"window station unknown", "t x *.*", "C:\\a\0"s, "x \"C:\\a\"\r\n", "", 0, [] { Fake.Desktop = OsDesktopUnknown; }},
     {"/save /multiselect", "t x *.txt /save /multiselect", "C:\\a\0"s, "", OneKind, 255},
     {"/multiselect /folder", "t x C:\\ /MultiSelect /folder", "C:\\a\0"s, "", OneKind, 255},
     {"/folder /save", "t x C:\\ /folder /save", "C:\\a\0"s, "", OneKind, 255},
@@ -181,9 +200,10 @@ const OutcomeCase OutcomeCases[] = {
      [] { Fake.WideCommandLine = u"t \"set f=\" \"C:\\w\\x\uFF02 /noquote \uFF02\\*.*\""; }},
     // The statuses.
     {"cancelled", "t x C:\\*.*", Cancel, "", "", 1},
-    // Windows' dialog fails on a selection too long for its buffer: a
-    // failure like any other, so a cancel.
-    {"too long for the dialog", "t x *.* /multiselect", std::string(20481, 'a'), "", "", 1},
+    // Windows' dialog refuses a selection too long for its buffer.
+    {"too long for the dialog", "t x *.* /multiselect", std::string(SelectionChars + 1, 'a'), "", TooLong, 1},
+    {"just fits the dialog", "t x *.* /noquote", std::string(SelectionChars - 1, 'a') + '\0',
+     "x " + std::string(SelectionChars - 1, 'a') + "\r\n", "", 0},
     {"invalid option", "t cmd C:\\x\\*.* /multiselect /noquote /Unknown", "C:\\a\0"s, "",
      "Invalid option: /Unknown\n", 255},
     {"help after the path is an option", "t cmd C:\\x\\*.* /?", "C:\\a\0"s, "", "Invalid option: /?\n", 255},
@@ -226,7 +246,8 @@ TEST(Program, WritesTheLineOrTheMessageAndEndsWithItsStatus)
             EXPECT_EQ(run.out, c.out);
             EXPECT_EQ(run.err, c.err);
             EXPECT_EQ(run.status, c.status);
-            EXPECT_EQ(run.request.has_value(), c.status != 255) << "a refused call shows no dialog";
+            EXPECT_EQ(run.request.has_value(), c.status != 255 && Fake.Desktop != OsDesktopHidden)
+                << "a refused call shows no dialog, nor a run that nobody can see";
         }
     }
 }
@@ -500,7 +521,6 @@ TEST(Program, RefusesWhatWinesDialogWritesPastTheBuffer)
     // units, 5500 past it; 33000 are 4.1 MiB, far into pages that the arena
     // has not committed. Only the dialog's writes are taken in: one of the
     // program's own after it crashes the run, as it would have anyway.
-    const std::string TooLong = "Selection too long: pick fewer files\n";
     struct {
         int count;
         bool strayWrite;

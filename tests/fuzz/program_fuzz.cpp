@@ -14,7 +14,8 @@
 // 1252); bits 2-3 the console's (850, none, 65001, 932); bit 4 every path
 // of the answer has an 8.3 alias, bit 5 only every other name has; bit 6
 // the UTF-16 command line is the line's bytes read as UTF-8, so that it can
-// hold what the ANSI one cannot.
+// hold what the ANSI one cannot; bit 7 the dialog fails, or, where it would
+// be cancelled, the window station is not visible.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -265,6 +266,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (settings & 128) {
         Fake.ConsoleTitle.reset();
     }
+    if (more & 128) {
+        Fake.DialogError = 0x80004005;  // E_FAIL
+        Fake.Desktop = settings & 1 ? OsDesktopVisible : OsDesktopHidden;
+    }
     int32_t status = RunFake();
 
     std::string out = Written(OsStdOutput);
@@ -277,7 +282,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     // leave room for the NUL.
     bool folder = !Fake.Requests.empty() && Fake.Requests[0].Call == "folder";
     size_t answered = folder ? std::u16string(given.c_str()).size() + 1 : given.size();
-    bool chosen = (Fake.Answer || Fake.WideAnswer) && answered <= 20480 && !Fake.Requests.empty();
+    bool chosen = (Fake.Answer || Fake.WideAnswer) && answered <= 20480 && !Fake.Requests.empty() &&
+                  !Fake.DialogError;
     std::string command = FirstParam(cmdline);
 
     Check(status == 0 || status == 1 || status == 255, "status", std::to_string(status));
@@ -345,6 +351,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     std::string wideCommand = Fake.WideCommandLine ? FirstParam(FakeNarrow(65001, *Fake.WideCommandLine)) : command;
     bool help = wideCommand.empty() || wideCommand == "/?";
     Check(status != 0 || !Fake.Requests.empty() || help, "success without a dialog or help");
+    // A failure, and a run that nobody can see, are said, never taken for
+    // a cancel.
+    const std::string failed = "The dialog failed: error 0x80004005\n";
+    const std::string noDesktop = "No desktop to show the dialog on\n";
+    Check(Fake.Desktop != OsDesktopHidden || Fake.Requests.empty(), "a dialog that nobody can see");
+    Check(!Fake.DialogError || Fake.Requests.empty() || err == failed || err == OutOfMemory,
+          "a failure taken for a cancel", err);
+    Check(Fake.Desktop != OsDesktopHidden || status != 1 || err == noDesktop || err == OutOfMemory,
+          "no word without a desktop", err);
     if (status == 255) {
         Check(out.empty(), "a line after a bad call");
         Check(StartsWith(err, "Invalid option: /") || StartsWith(err, "Invalid parameter: ") ||
@@ -353,7 +368,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     }
     if (status == 1) {
         Check(err.empty() || StartsWith(err, "Name not in ") || StartsWith(err, "Selection too long: ") ||
-                  err == OutOfMemory,
+                  err == failed || err == noDesktop || err == OutOfMemory,
               "an unknown message", err);
     }
     if (!err.empty()) {

@@ -313,6 +313,57 @@ TEST(SeamWrites, OnlyAFileWriteReachesARedirectedStream)
     }
 }
 
+TEST(SeamDialog, TellsAFailureFromACancel)
+{
+    // A record of a size that no version of the dialog takes fails before
+    // any window is made (CDERR_STRUCTSIZE), display or not; only 76 and
+    // 88 are sizes of OPENFILENAMEW.
+    for (auto show : {OsOpenFileDialog, OsSaveFileDialog}) {
+        for (uint32_t size : {0u, 75u, 84u}) {
+            SCOPED_TRACE(testing::Message() << (show == OsOpenFileDialog ? "open, " : "save, ") << size);
+#ifndef _WIN32
+            ResetFake();
+            Fake.Answer = std::string("C:\\a", 5);
+#endif
+            char16_t file[16] = {};
+            OsDialogRequest request = {};
+            request.StructSize = size;
+            request.Filter = u"*.*\0*.*\0";
+            request.File = file;
+            request.MaxFile = 16;
+            request.InitialDir = u"";
+            OsDialogResult result = show(request);
+            EXPECT_EQ(result.End, OsFailed);
+            EXPECT_EQ(result.Error, 1u);
+        }
+    }
+}
+
+TEST(SeamWindowStation, TellsWhetherADialogCanBeSeen)
+{
+    // A process started by a user has WinSta0, the one visible window
+    // station (Wine gives every process that one); a window station made
+    // for the test has no visible surfaces, as a service's has none.
+    for (bool own : {true, false}) {
+        SCOPED_TRACE(own ? "the process's own" : "one of its own making");
+#ifdef _WIN32
+        HWINSTA before = GetProcessWindowStation();
+        HWINSTA made = own ? nullptr : CreateWindowStationW(L"tamberlin-seam", 0, WINSTA_ALL_ACCESS, nullptr);
+        ASSERT_TRUE(own || (made && SetProcessWindowStation(made)));
+        OsDesktop desktop = OsWindowStation();
+        if (made) {
+            SetProcessWindowStation(before);
+            CloseWindowStation(made);
+        }
+#else
+        ResetFake();
+        Fake.Desktop = own ? OsDesktopVisible : OsDesktopHidden;
+        OsDesktop desktop = OsWindowStation();
+#endif
+        EXPECT_EQ(desktop, own ? OsDesktopVisible : OsDesktopHidden);
+    }
+}
+
 TEST(SeamMemory, CommitsZeroedPagesOfAReservation)
 {
     constexpr ptrdiff_t Size = 1 << 20;

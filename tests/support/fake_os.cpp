@@ -613,12 +613,28 @@ void Record(const OsDialogRequest& request, const char* call)
     Fake.Requests.push_back(seen);
 }
 
-bool FileDialog(const OsDialogRequest& request, const char* call)
+// OPENFILENAMEW's two sizes: without and with its three trailing fields.
+bool KnownRecordSize(uint32_t size)
+{
+    return size == 76 || size == 88;
+}
+
+// CDERR_STRUCTSIZE: "The lStructSize member of the initialization structure
+// for the corresponding common dialog box is invalid."
+constexpr uint32_t StructSizeError = 0x0001;
+
+OsDialogResult FileDialog(const OsDialogRequest& request, const char* call)
 {
     Record(request, call);
     const SeenRequest& seen = Fake.Requests.back();
+    if (!KnownRecordSize(request.StructSize)) {
+        return {OsFailed, StructSizeError};
+    }
+    if (Fake.DialogError) {
+        return {OsFailed, Fake.DialogError};
+    }
     if (!Fake.Answer && !Fake.WideAnswer) {
-        return false;
+        return {OsCancelled, 0};
     }
     if (!Fake.WideAnswer) {
         Fake.WideAnswer = Widen1252(*Fake.Answer);
@@ -636,35 +652,35 @@ bool FileDialog(const OsDialogRequest& request, const char* call)
         std::memcpy(request.File, answer.data(), answer.size() * sizeof(char16_t));
         Fake.RequestSpoiled = (request.Title && seen.WideTitle != WideText(request.Title)) ||
                               (request.InitialDir && seen.WideInitialDir != WideText(request.InitialDir));
-        return true;
+        return {OsChosen, 0};
     }
     if (answer.size() > request.MaxFile) {
-        // Windows fails and leaves the size it would need in the first
-        // unit of the buffer.
+        // Windows fails with FNERR_BUFFERTOOSMALL and leaves the size it
+        // would need in the first unit of the buffer.
         if (request.MaxFile >= 1) {
             request.File[0] = (char16_t)std::min<size_t>(answer.size(), 0xFFFF);
         }
-        return false;
+        return {OsTooLong, OsBufferTooSmall};
     }
     std::memcpy(request.File, answer.data(), answer.size() * sizeof(char16_t));
-    return true;
+    return {OsChosen, 0};
 }
 
 }  // namespace
 
-bool OsOpenFileDialog(const OsDialogRequest& request)
+OsDialogResult OsOpenFileDialog(const OsDialogRequest& request)
 {
     Called(__func__);
     return FileDialog(request, "open");
 }
 
-bool OsSaveFileDialog(const OsDialogRequest& request)
+OsDialogResult OsSaveFileDialog(const OsDialogRequest& request)
 {
     Called(__func__);
     return FileDialog(request, "save");
 }
 
-OsPickResult OsPickFolder(const OsFolderRequest& request)
+OsDialogResult OsPickFolder(const OsFolderRequest& request)
 {
     Called(__func__);
     // Recorded in the file dialog's terms: Flags are the FOS_* options, File
@@ -678,16 +694,25 @@ OsPickResult OsPickFolder(const OsFolderRequest& request)
     seen.Flags = request.Options;
     Record(seen, "folder");
     if (Fake.NoFolderPicker) {
-        return OsNoPicker;
+        return {OsNoPicker, 0};
+    }
+    if (Fake.DialogError) {
+        return {OsFailed, Fake.DialogError};
     }
     if (!Fake.Answer && !Fake.WideAnswer) {
-        return OsNotPicked;
+        return {OsCancelled, 0};
     }
     // The path up to its NUL, cut at MaxFile units like the binding's copy.
     std::u16string path = WideText((Fake.WideAnswer ? *Fake.WideAnswer : Widen1252(*Fake.Answer)).c_str());
     path.resize(std::min<size_t>(path.size() + 1, request.MaxFolder));
     std::copy(path.begin(), path.end(), request.Folder);
-    return OsPicked;
+    return {OsChosen, 0};
+}
+
+OsDesktop OsWindowStation()
+{
+    Called(__func__);
+    return Fake.Desktop;
 }
 
 OsMemory OsReserveMemory(ptrdiff_t most)

@@ -77,12 +77,19 @@ struct FakeOs {
     // The dialog: nullopt cancels; otherwise these bytes are what the user
     // chose, as the dialog lays them out, in code page 1252 (WideAnswer, in
     // UTF-16, wins over Answer). A choice longer than the request's MaxFile
-    // fails as Windows' dialog does (FNERR_BUFFERTOOSMALL).
+    // fails as Windows' dialog does (FNERR_BUFFERTOOSMALL), and so does a
+    // record of a size that no version of it takes (CDERR_STRUCTSIZE).
     std::optional<std::string> Answer;
     std::optional<std::u16string> WideAnswer;
+    // Non-zero: the dialog fails with this code whatever the user would do
+    // (CommDlgExtendedError's, or the folder picker's HRESULT).
+    uint32_t DialogError = 0;
     // The folder picker answers with Answer's text up to its NUL, or is
     // missing (before Vista, Server Core).
     bool NoFolderPicker = false;
+    // The process's window station: WinSta0 of a logged-on user, or the
+    // invisible one of a service; or the calls that tell fail.
+    OsDesktop Desktop = OsDesktopVisible;
     // As Wine's wide dialog does: a choice longer than MaxFile is written
     // whole, past the buffer's end, and reported as a choice. The fake then
     // looks whether that spoiled any text of the request. A page written

@@ -1,9 +1,11 @@
 /* Test launcher: starts APP with an exact command line read from a file.
  *
- *   launch.exe APP CMDFILE [noout] [noerr] [wide]
+ *   launch.exe APP CMDFILE [noout] [noerr] [wide] [hidden]
  *
  * wide: CMDFILE is UTF-8, and the child gets it as a UTF-16 line
  * (CreateProcessW), so that it can hold what no ANSI code page does.
+ * hidden: the child runs on a window station of its own, which, unlike
+ * WinSta0, has no visible surfaces, as a service's has none (not with wide).
  *
  * `wine prog args` rebuilds the child's command line from argv (quoting,
  * escaping, locale-dependent high bytes), so tests that care about the raw
@@ -87,7 +89,7 @@ static void empty_command_line(HANDLE process)
 int main(int argc, char **argv)
 {
     if (argc < 3)
-        fail("usage: launch.exe APP CMDFILE [noout] [noerr] [wide]", NULL);
+        fail("usage: launch.exe APP CMDFILE [noout] [noerr] [wide] [hidden]", NULL);
 
     STARTUPINFOA si;
     memset(&si, 0, sizeof si);
@@ -105,6 +107,8 @@ int main(int argc, char **argv)
             si.hStdError = NULL;
         else if (strcmp(argv[i], "wide") == 0)
             wide = 1;
+        else if (strcmp(argv[i], "hidden") == 0)
+            si.lpDesktop = "tamberlin-hidden\\Default";
         else
             fail("unknown option", argv[i]);
     }

@@ -21,9 +21,13 @@
  *              NULs and all; missing means "cancel"
  *   P.wanswer  UTF-16LE units to leave instead
  * An answer longer than nMaxFile characters (up to nMaxFile + 32768 are
- * read) fails as Windows' dialog does: FALSE, and the size needed in the
- * buffer's start. With TAMBERLIN_STUB_OVERRUN set, it is written whole,
- * past the buffer, and reported as a choice, as Wine's dialog does.
+ * read) fails as Windows' dialog does: FALSE, FNERR_BUFFERTOOSMALL from
+ * CommDlgExtendedError, and the size needed in the buffer's start. With
+ * TAMBERLIN_STUB_OVERRUN set, it is written whole, past the buffer, and
+ * reported as a choice, as Wine's dialog does.
+ * TAMBERLIN_STUB_ERROR, a number (0x… for hexadecimal): the dialog fails
+ * with it, after recording the request, whatever the answer.
+ * CommDlgExtendedError answers for the last call: 0 after a cancel.
  */
 /* We are the library here, so the prototypes must not say dllimport. */
 #define WINCOMMDLGAPI __declspec(dllexport)
@@ -36,6 +40,7 @@
 #define FILTER_CAP 65536
 
 static int saving;
+static DWORD last_error;
 
 typedef struct {
     char *p;
@@ -249,10 +254,16 @@ static int wide_list_units(const WCHAR *f)
     return n + 1;
 }
 
+WINCOMMDLGAPI DWORD WINAPI CommDlgExtendedError(void)
+{
+    return last_error;
+}
+
 WINCOMMDLGAPI BOOL WINAPI GetOpenFileNameW(LPOPENFILENAMEW o)
 {
     char path[MAX_PATH];
     DWORD n = stub_prefix(path);
+    last_error = 0;
     if (!o || n == 0)
         return FALSE;
 
@@ -287,6 +298,13 @@ WINCOMMDLGAPI BOOL WINAPI GetOpenFileNameW(LPOPENFILENAMEW o)
     strcpy(path + n, ".request");
     record(&t, &a, path);
 
+    char code[16];
+    DWORD c = GetEnvironmentVariableA("TAMBERLIN_STUB_ERROR", code, sizeof code);
+    if (c > 0 && c < sizeof code) {
+        last_error = strtoul(code, NULL, 0);
+        return FALSE;
+    }
+
     DWORD room = o->nMaxFile;
     WCHAR *units = calloc((size_t)room + 0x10000, sizeof(WCHAR));
     char *bytes = calloc((size_t)room * 2 + 0x10000, 1);
@@ -308,6 +326,7 @@ WINCOMMDLGAPI BOOL WINAPI GetOpenFileNameW(LPOPENFILENAMEW o)
         return FALSE;
     if ((DWORD)got > room && !GetEnvironmentVariableA("TAMBERLIN_STUB_OVERRUN", NULL, 0)) {
         o->lpstrFile[0] = (WCHAR)(got > 0xFFFF ? 0xFFFF : got);
+        last_error = FNERR_BUFFERTOOSMALL;
         return FALSE;
     }
     /* Only the answer is written: behind it, the caller's bytes stay. */

@@ -28,14 +28,22 @@ CANCEL = (None,)
 
 class Statuses(unittest.TestCase):
     def test_status_follows_the_dialog(self):
+        # A failure is told from a cancel by CommDlgExtendedError. On a
+        # window station without visible surfaces, as a service's, no
+        # dialog is shown at all.
+        chosen = (b'C:\\a.txt\0',)
         cases = [
-            ('chosen', (b'C:\\a.txt\0',), 0, b'x "C:\\a.txt"\r\n'),
-            ('cancelled', CANCEL, 1, b''),
+            ('chosen', chosen, None, [], 0, b'x "C:\\a.txt"\r\n', b''),
+            ('cancelled', CANCEL, None, [], 1, b'', b''),
+            ('failed', chosen, '0xFFFF', [], 1, b'', b'The dialog failed: error 0x0000FFFF\n'),
+            ('no desktop', chosen, None, ['hidden'], 1, b'', b'No desktop to show the dialog on\n'),
         ]
-        for label, stub, status, out in cases:
+        for label, stub, error, options, status, out, err in cases:
             with self.subTest(label):
-                r = winrun.run(b'tamberlin x C:\\*.*', stub=stub)
-                self.assertEqual((r.out, r.err, r.status), (out, b'', status))
+                r = winrun.run(b'tamberlin x C:\\*.*', stub=stub, env={'TAMBERLIN_STUB_ERROR': error},
+                               options=options)
+                self.assertEqual((r.out, r.err, r.status), (out, err, status))
+                self.assertEqual(r.request is None, label == 'no desktop', 'a dialog shown only where it can be seen')
 
     def test_without_a_display_the_dialog_fails_as_a_cancel(self):
         r = winrun.run(b'tamberlin x C:\\*.*', env={'DISPLAY': None})

@@ -127,9 +127,10 @@ class WideNames(unittest.TestCase):
             # The buffer full to its last unit with no end to the list: a
             # dialog that cut it, or that wrote on past it as Wine's does.
             ('a cut list', 'C:\\d\0a.txt\0' + 'n' * (20480 - 11), b'Selection too long: pick fewer files\n', None),
-            # Windows' dialog fails on a list too long for the buffer; that
-            # is no choice either, and the dialog's failure says nothing.
-            ('too long for the dialog', 'C:\\d\0a.txt\0' + 'n' * 20480, b'', None),
+            # Windows' dialog refuses a list too long for the buffer
+            # (FNERR_BUFFERTOOSMALL), which is no choice either.
+            ('too long for the dialog', 'C:\\d\0a.txt\0' + 'n' * 20480, b'Selection too long: pick fewer files\n',
+             None),
             # Wine's writes it whole: e2e_overrun.
         ]
         for label, answer, message, env in cases:

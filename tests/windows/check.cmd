@@ -192,7 +192,7 @@ rem --- What only Windows can show ---------------------------------------------
 
 rem The program's buffer holds 20480 characters; these 400 names hold more.
 rem Windows documents that the dialog then fails (FNERR_BUFFERTOOSMALL),
-rem which the program cannot tell from a cancel.
+rem which the program says.
 set "what=a selection too long for the buffer: the dialog fails it, status 1"
 if defined WINDOWS (
     md "!WORK!\long"
@@ -202,7 +202,8 @@ if defined WINDOWS (
     call :drive
     call :status 1
     call :empty out.txt
-    call :empty err.txt
+    set "text=Selection too long: pick fewer files"
+    call :has err.txt
     call :end
 ) else (call :skip)
 
