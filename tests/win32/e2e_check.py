@@ -1,8 +1,9 @@
 """The Windows check (tests/windows/check.cmd) run whole under Wine's cmd,
 on the real dialogs of a private X server, with only the change that the
-README documents for Wine (the recipes' `do call %%L`). It must end with
-no check failed, run every recipe at least once, and skip only what it says
-Wine cannot show or what only Windows can."""
+README documents for Wine (the recipes' `do call %%L`). It must say first
+where it runs, end with no check failed and counts that match its lines,
+run every recipe at least once, and skip only what it says Wine cannot show
+or what only Windows can."""
 import os
 import re
 import shutil
@@ -15,6 +16,10 @@ import e2e_real_dialog as real
 import winrun
 
 SKIPPED = re.compile(r'^SKIP: .*: (Windows only|Wine cannot show it: .*)$')
+# What the driver's "about" and the check say of where it runs: here, a
+# process without a console.
+ABOUT = [r'^Windows \d+\.\d+\.\d+$', r'^console code page 0, ANSI code page 1252$', r'^console window: none$',
+         r'^Wine: what it cannot show is skipped$']
 
 
 def setUpModule():
@@ -39,10 +44,15 @@ class CheckScript(unittest.TestCase):
         out = done.stdout.decode('cp1252')
         lines = out.splitlines()
         print(out)
-        self.assertTrue(lines, done.stderr)
-        self.assertRegex(lines[-1], r'^[1-9]\d* passed, 0 failed$', out)
+        self.assertGreater(len(lines), len(ABOUT), done.stderr)
+        for line, pattern in zip(lines, ABOUT):
+            self.assertRegex(line, pattern)
+        checks = lines[len(ABOUT):-1]
+        self.assertRegex(lines[-1], r'^[1-9]\d* passed, 0 failed, \d+ skipped$', out)
+        self.assertEqual(lines[-1], '%d passed, 0 failed, %d skipped' % (
+            sum(line.startswith('PASS: ') for line in checks), sum(line.startswith('SKIP: ') for line in checks)))
         self.assertEqual(done.returncode, 0)
-        for line in lines[:-1]:
+        for line in checks:
             with self.subTest(line):
                 self.assertTrue(line.startswith('PASS: ') or SKIPPED.match(line))
         # Every recipe of the README ran at least once.

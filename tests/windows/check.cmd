@@ -2,13 +2,23 @@
 rem Tamberlin against the system's own dialogs and cmd, each dialog answered
 rem by driver.exe. Needs nothing but cmd and this folder:
 rem     cmd /d /c check.cmd
-rem One line per check (PASS, FAIL, or SKIP and why), then "N passed,
-rem N failed"; the status is 1 when a check failed. The outputs and the
-rem driver's reports (log.txt) and pictures of the dialogs (shots\) go to
-rem work\. The path of this folder must not hold % or !.
+rem First where it runs (the Windows version, the console's code page and
+rem whether there is a console window), then one line per check (PASS,
+rem FAIL, or SKIP and why), then "N passed, N failed, N skipped"; the
+rem status is 1 when a check failed. The outputs and the driver's reports
+rem (log.txt) and pictures of the dialogs (shots\) go to work\. The path of
+rem this folder must not hold % or !.
 rem Under Wine (its registry key tells) the recipes come with the change
 rem that the README documents for Wine, and what Wine cannot show is
-rem skipped; CHECK_AS_WINDOWS=1 runs the checks meant for Windows anyway.
+rem skipped, as are the checks for Windows only (CHECK_AS_WINDOWS=1 runs
+rem those anyway). On Windows nothing is skipped: a skip there fails. The
+rem code pages used, 1252, 850 and 65001, are on every Windows, so a chcp
+rem that fails there is a failure too. What a hosted image may lack changes
+rem what a check expects, not whether it runs:
+rem - 8.3 aliases: their creation is often off on drives other than the
+rem   system drive (hosted runners work on D:). A name outside the code page
+rem   is then expected to fail with the program's message for a name without
+rem   one, where elsewhere it comes as its alias.
 rem Wine's cmd sets some limits here: names reach the driver as {NAME}
 rem (its !NAME! drops each ! of a name), wildcards are not quoted (it
 rem expands none in quotes), and no && or || (it runs both sides).
@@ -23,19 +33,22 @@ set "RUN=%~dp0work\Tools (x86) & Co ^1"
 set "EXE=%~dp0tamberlin.exe"
 set "DRIVER=%~dp0driver.exe"
 set "WAIT=60"
-set /a passed=0, failed=0
+set /a passed=0, failed=0, skipped=0
 set "WINE="
 reg query "HKCU\Software\Wine" >nul 2>&1
 if not errorlevel 1 set "WINE=1"
 set "WINDOWS=1"
 if defined WINE set "WINDOWS="
 if "%CHECK_AS_WINDOWS%"=="1" set "WINDOWS=1"
+"%DRIVER%" about
+if defined WINE echo Wine: what it cannot show is skipped
 
 if exist "%WORK%" rd /s /q "%WORK%"
 md "%DOCS%" "%OUT%" "%SHOTS%" "%DOCS%\pick" "%DOCS%\many"
 rem The names come from files, so that this script holds nothing but ASCII:
 rem cmd reads each line of it in the code page of the moment. Each of them
-rem has a folder of its own too (D1 to D3), with one file inside, and its
+rem has a folder of its own too (D1 to D3) holding a file of its own
+rem (inside 1.txt to inside 3.txt), so that a wrong folder shows, and its
 rem 8.3 alias (S1 to S3, SD1 to SD3) where the file system makes one.
 copy "%HERE%names" "%DOCS%" >nul
 pushd "%DOCS%"
@@ -47,8 +60,11 @@ rem each holding what cmd reads specially.
 for /f "usebackq delims=" %%N in ("%HERE%many.txt") do (
     type nul > "%DOCS%\many\%%N"
     >> "%WORK%\many-lines.txt" echo f="%DOCS%\many\%%N"
-    set "LAST=%%N"
 )
+rem What the README's recipe for /lines prints for them: each bare, then
+rem the count.
+for %%D in ("%DOCS%\many") do for /f "usebackq delims=" %%N in ("%HERE%many.txt") do >> "%WORK%\many-recipe.txt" echo %%~D\%%N
+>> "%WORK%\many-recipe.txt" echo 300 files.
 set "filters=Texts and logs|*.txt;*.log|All files|*.*"
 set "Q=""
 set "planted=uxtheme dwmapi propsys cryptbase version profapi cscapi linkinfo ntshrui srvcli edputil textshaping windows.storage explorerframe"
@@ -57,7 +73,7 @@ chcp 1252 >nul
 
 rem --- The help, the three statuses, and each kind of dialog ------------------
 
-rem The checks below lean on these two comparisons; they must see a difference.
+rem The checks below lean on these comparisons; they must see a difference.
 set "what=the driver's comparisons tell texts apart"
 "!DRIVER!" echo "!OUT!\expected.txt" "one line"
 "!DRIVER!" echo "!OUT!\other.txt" "another line"
@@ -65,6 +81,10 @@ set "what=the driver's comparisons tell texts apart"
 if not errorlevel 1 set "why=!why! same finds two texts alike;"
 "!DRIVER!" has "!OUT!\other.txt" "one"
 if not errorlevel 1 set "why=!why! has finds a text that is not there;"
+"!DRIVER!" line "!OUT!\other.txt" "another"
+if not errorlevel 1 set "why=!why! line takes a part of a line for the whole;"
+"!DRIVER!" line "!OUT!\other.txt" "another line"
+if errorlevel 1 set "why=!why! line misses a whole line;"
 call :end
 
 set "what=help: /? writes the usage to standard error, status 0"
@@ -158,10 +178,12 @@ call :end
 
 rem --- Every recipe of the README, from a folder named like Program Files ----
 
-for /f "usebackq tokens=1-3" %%A in ("%HERE%recipes\index.txt") do (
+for /f "usebackq tokens=1-4*" %%A in ("%HERE%recipes\index.txt") do (
     set "recipe=%%A"
     set "kind=%%B"
     set "percent=%%C"
+    set "where=%%D"
+    set "want=%%E"
     for %%P in (1252 850 65001) do for %%K in (1 2 3) do (
         set "cp=%%P"
         set "k=%%K"
@@ -181,8 +203,8 @@ for /f "usebackq tokens=1-3" %%A in ("%HERE%recipes\index.txt") do (
         call :drive
         call :status 0
         call :empty err.txt
-        set "text={LAST}"
-        call :has out.txt
+        copy "!WORK!\many-recipe.txt" "!OUT!\expected.txt" >nul
+        call :same out.txt
         call :end
     )
 )
@@ -267,20 +289,28 @@ if defined WINDOWS (
     call :end
 ) else (call :skip)
 
-echo !passed! passed, !failed! failed
+echo !passed! passed, !failed! failed, !skipped! skipped
 if !failed! gtr 0 exit /b 1
 exit /b 0
 
 rem --- One recipe, one name, one code page --------------------------------------
 
 rem The recipe gets name k, or its folder, or saves beside it. What shows
-rem that it got the very item chosen: the name, exactly, in its output or in
-rem what it left beside itself (a file, a log); or the line that the file
-rem holds; for a folder, the file inside; for a new name, that file. Chinese is in no code page here but UTF-8: there the line
-rem names the item by its 8.3 alias where it has one (a name to save as has
+rem that it got the very item chosen is one whole line (recipes\index.txt
+rem gives it, and where: out, listing or saved), naming the item as the
+rem program's line did: {ITEM} stands for the item, {NAME} for its last
+rem part. Chinese is in no code page here but UTF-8: there the line names
+rem the item by its 8.3 alias where it has one (a name to save as has
 rem none), or the run says why it writes nothing.
 :recipe
 set "what=!recipe!, name !k!, chcp !cp!"
+if defined WINDOWS (
+    chcp !cp! >nul
+    if errorlevel 1 (
+        set "why= chcp !cp! failed, on a code page that every Windows has;"
+        goto end
+    )
+)
 if defined WINE if not "!cp!"=="1252" (
     set "why=Wine cannot show it: its for /f reads every line as 1252, whatever chcp says"
     goto skip
@@ -289,27 +319,19 @@ if defined WINE if "!percent!!k!"=="percent1" (
     set "why=Wine cannot show it: its cmd expands %% in the name again (in do call %%%%L, which it needs, and in dir)"
     goto skip
 )
-if not defined WINE (
-    chcp !cp! >nul
-    if errorlevel 1 (
-        set "why=no code page !cp! here"
-        goto skip
-    )
-)
-set "item={DOCS}\{N!k!}"
-set "text={N!k!}"
+set "ITEM={DOCS}\{N!k!}"
+set "NAME={N!k!}"
 set "short=!S%k%!"
 if "!kind!"=="folder" (
-    set "item={DOCS}\pick\{D!k!}"
-    set "text=inside.txt"
+    set "ITEM={DOCS}\pick\{D!k!}"
     set "short=!SD%k%!"
 )
 if "!kind!"=="save" (
-    set "item={DOCS}\saved {N!k!}"
-    set "text=saved {N!k!}"
+    set "ITEM={DOCS}\saved {N!k!}"
+    set "NAME=saved {N!k!}"
     set "short="
 )
-set "steps=type "!item!" ok"
+set "steps=type "!ITEM!" ok"
 if "!kind!"=="multi" set "steps=type "{DOCS}" ok names 2 "{N!k!}" plain.txt ok"
 if "!kind!"=="lines" set "steps=type "{DOCS}" ok names 2 "{N!k!}" plain.txt ok"
 if "!cp!!k!"=="12522" set "steps=shot "{SHOTS}\%recipe:~0,-4%.bmp" !steps!"
@@ -333,20 +355,14 @@ if not defined short (
     call :has err.txt
     goto end
 )
-set "SHORT=!short!"
-if not "!kind!"=="folder" set "text={SHORT}"
+set "ITEM={DOCS}\{S!k!}"
+set "NAME={S!k!}"
+if "!kind!"=="folder" set "ITEM={DOCS}\pick\{SD!k!}"
 :recipe_chosen
 call :status 0
 call :empty err.txt
-if "!kind!"=="save" (
-    call :has saved.txt
-    goto end
-)
-"!DRIVER!" has "!OUT!\out.txt" "!text!"
-if not errorlevel 1 goto end
-"!DRIVER!" has "!OUT!\out.txt" "contents of file !k!"
-if not errorlevel 1 goto end
-call :has listing.txt
+"!DRIVER!" line "!OUT!\!where!.txt" "!want!"
+if errorlevel 1 set "why=!why! !where!.txt lacks the line !want!;"
 goto end
 
 rem --- Helpers -----------------------------------------------------------------
@@ -374,7 +390,7 @@ for %%F in (%1*) do (
     set "N%1=%%F"
     set "D%1=%%~nF"
     md "pick\%%~nF"
-    type nul > "pick\%%~nF\inside.txt"
+    type nul > "pick\%%~nF\inside %1.txt"
     "%DRIVER%" alias "%%~fF" > "%WORK%\alias.txt"
     for /f "usebackq delims=" %%S in ("%WORK%\alias.txt") do set "S%1=%%S"
     "%DRIVER%" alias "%%~dpFpick\%%~nF" > "%WORK%\alias.txt"
@@ -446,6 +462,12 @@ exit /b
 
 :skip
 if not defined why set "why=Windows only"
-echo SKIP: !what!: !why!
+if defined WINE (
+    set /a skipped+=1
+    echo SKIP: !what!: !why!
+) else (
+    set /a failed+=1
+    echo FAIL: !what!: skipped on Windows: !why!
+)
 set "why="
 exit /b

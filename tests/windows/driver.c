@@ -4,8 +4,10 @@
  *   driver [/wait SECONDS] [/report FILE] STEP... -- COMMAND LINE
  *   driver same FILE1 FILE2
  *   driver has FILE TEXT
+ *   driver line FILE TEXT
  *   driver echo FILE TEXT
  *   driver alias PATH
+ *   driver about
  *
  * The command line after "--" is passed on exactly as written. The dialog
  * is the first visible dialog-class window (#32770) of a process that the
@@ -40,10 +42,14 @@
  * part (no dialog in time, a step that failed, something left open, a
  * program that did not end). "same" exits 0 when the two files hold the
  * same bytes, "has" when FILE holds TEXT as cmd's echo writes it there (in
- * the console's code page), else 1; "echo" writes TEXT and CR LF so. Wine's
- * fc.exe and findstr.exe only pretend to compare and search. "alias"
- * prints the 8.3 alias of PATH's last part, or nothing where it has none
- * (Wine's cmd gives no alias for %~sF). */
+ * the console's code page), "line" when it holds it so as a whole line
+ * (ended by CR LF or LF; {NAME}s in its TEXT are replaced twice), else 1;
+ * "echo" writes TEXT and CR LF so. Wine's fc.exe and findstr.exe only
+ * pretend to compare and search. "alias" prints the 8.3 alias of PATH's
+ * last part, or nothing where it has none (Wine's cmd gives no alias for
+ * %~sF). "about" prints the Windows version, the console's and the ANSI
+ * code page, and whether the process has a console window: cmd cannot tell
+ * the last two (its chcp fails without a console). */
 #include <windows.h>
 #include <commdlg.h>
 #include <dlgs.h>
@@ -216,12 +222,38 @@ static int verb(const wchar_t *name, const wchar_t *path, const wchar_t *other)
         }
         return 0;
     }
+    if (!wcscmp(name, L"about")) {
+        /* GetVersionEx answers 6.2 to a program not manifested for a
+         * later Windows ("GetVersionExA function (sysinfoapi.h)");
+         * RtlGetVersion, from ntdll, answers the real version. */
+        RTL_OSVERSIONINFOW v = {.dwOSVersionInfoSize = sizeof v};
+        LONG(WINAPI * get)(RTL_OSVERSIONINFOW *) =
+            (void *)GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "RtlGetVersion");
+        if (!get || get(&v))
+            GetVersionExW((OSVERSIONINFOW *)&v);
+        printf("Windows %lu.%lu.%lu\n", v.dwMajorVersion, v.dwMinorVersion, v.dwBuildNumber);
+        /* 0 and null for a process without a console ("GetConsoleOutputCP
+         * function", "GetConsoleWindow function"). */
+        printf("console code page %u, ANSI code page %u\n", GetConsoleOutputCP(), GetACP());
+        printf("console window: %s\n", GetConsoleWindow() ? "yes" : "none");
+        return 0;
+    }
+    /* A second round, so that a variable may name others: ITEM holding
+     * {DOCS}\{N1}, say, where cmd could not copy the name itself. */
+    if (!wcscmp(name, L"line"))
+        other = expand(other);
     n = console_bytes(other, text, sizeof text);
     if (!wcscmp(name, L"echo")) {
         FILE *f = _wfopen(path, L"wb");
         return !f || fwrite(text, 1, n, f) != (size_t)n || fputs("\r\n", f) < 0 || fclose(f);
     }
     bytes = read_file(path, &size);
+    if (!wcscmp(name, L"line")) {
+        for (char *l = bytes, *end = bytes + size, *lf; l && (lf = memchr(l, '\n', end - l)); l = lf + 1)
+            if (lf - l - (lf > l && lf[-1] == '\r') == n && !memcmp(l, text, n))
+                return 0;
+        return 1;
+    }
     for (long i = 0; bytes && n > 0 && i + n <= size; i++)
         if (!memcmp(bytes + i, text, n))
             return 0;
@@ -507,7 +539,8 @@ int main(void)
     int nsteps = 0, failed = 0;
     const wchar_t *p = next_param(GetCommandLineW(), &arg);
     p = next_param(p, &arg);
-    if (!wcscmp(arg, L"same") || !wcscmp(arg, L"has") || !wcscmp(arg, L"echo") || !wcscmp(arg, L"alias")) {
+    if (!wcscmp(arg, L"same") || !wcscmp(arg, L"has") || !wcscmp(arg, L"echo") || !wcscmp(arg, L"alias") ||
+        !wcscmp(arg, L"line") || !wcscmp(arg, L"about")) {
         wchar_t *a, *b;
         next_param(next_param(p, &a), &b);
         return verb(arg, expand(a), expand(b));

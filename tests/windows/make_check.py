@@ -4,11 +4,13 @@ r"""Writes the Windows check's folder, all but the programs:
                      wants in a batch file that jumps to labels
   recipes\NAME.cmd   every ```bat block of README.md, exactly as printed,
                      named after the heading above it
-  recipes\index.txt  one line a recipe: its file's name and the dialog it
-                     asks for (open, multi, lines, save or folder), then,
-                     for Wine, "percent" where Wine's cmd expands a % in the
-                     name a second time: in the call that the change for
-                     Wine (below) puts in, and in its dir
+  recipes\index.txt  one line a recipe: its file's name; the dialog it asks
+                     for (open, multi, lines, save or folder); for Wine,
+                     "percent" where Wine's cmd expands a % in the name a
+                     second time (in the call that the change for Wine,
+                     below, puts in, and in its dir), else "-"; then where
+                     it shows the item picked and the whole line that shows
+                     it (RESULTS)
   help.txt           the help's bytes, as the source writes them
   names\             files whose names hold what cmd and the code pages
                      treat specially, each holding a line of its own
@@ -30,6 +32,23 @@ HEADING = re.compile(r'^#{2,4} (.+)$', re.M)
 # the code pages 1252, 850 and 65001 all hold (each as other bytes); and
 # Chinese, which only UTF-8 of the three holds.
 NAMES = ['1 50% wow! a&b ^c (x).txt', '2 caf\u00e9 \u00e9t\u00e9.txt', '3 \u4e2d\u6587 \u540d.txt']
+# Where each recipe, by its heading, shows the item picked, and the whole
+# line that shows it: in its output (out), in what it left beside itself
+# (listing: the names, then what its texts say) or among the documents
+# (saved). {ITEM} is the item as the line names it, {NAME} its last part,
+# {Q} a double quote (the driver takes no quotes inside a parameter); any
+# other {VARIABLE} is one of the check's own.
+RESULTS = {
+    'A first script': ('out', 'You chose {NAME} in {DOCS}\\'),
+    'One file into a variable': ('out', 'You chose {NAME} in {DOCS}\\'),
+    'Many files, one at a time': ('out', '{ITEM}'),
+    'Backing up the chosen file': ('out', 'Backed up {Q}{ITEM}{Q}'),
+    'Telling a cancel from a bad call': ('out', 'You chose {Q}{ITEM}{Q}'),
+    'More on the line: the name in the middle': ('listing', 'Chosen {Q}{ITEM}{Q} by {USERNAME}'),
+    'Asking where to save': ('saved', '{NAME}'),
+    'A folder, then its files': ('out', 'inside {k}.txt'),
+    'Named filters': ('out', '{Q}{ITEM}{Q}'),
+}
 
 
 def recipes(readme):
@@ -75,7 +94,9 @@ def main(source, version, out, wine=False):
             script = for_wine(script)
         with open(os.path.join(out, 'recipes', name), 'wb') as f:
             f.write(batch_bytes(script))
-        index.append('%s %s%s\r\n' % (name, kind(script), ' percent' if percent else ''))
+        if heading not in RESULTS:
+            raise SystemExit('make_check.py: no RESULTS row for the recipe "%s"' % heading)
+        index.append('%s %s %s %s %s\r\n' % (name, kind(script), 'percent' if percent else '-', *RESULTS[heading]))
     with open(os.path.join(out, 'recipes', 'index.txt'), 'w', newline='') as f:
         f.writelines(index)
     if wine:
