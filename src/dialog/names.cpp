@@ -261,3 +261,95 @@ LineNames NamesForLine(const Selection& selection, uint32_t codePage, const char
     }
     return line;
 }
+
+namespace {
+
+const char CannotTell[] = "Cannot tell which file 64-bit programs open by this name: ";
+
+// The final path as a name that cmd and every program take: "\\?\" goes,
+// and a share's "\\?\UNC\" becomes "\\".
+const char16_t* DriveForm(char16_t* path)
+{
+    static_assert(sizeof u"\\\\?\\UNC\\" == 9 * sizeof(char16_t));
+    if (path[0] != u'\\' || path[1] != u'\\' || path[2] != u'?' || path[3] != u'\\') {
+        return path;
+    }
+    if (path[4] == u'U' && path[5] == u'N' && path[6] == u'C' && path[7] == u'\\') {
+        path[6] = u'\\';
+        return path + 6;
+    }
+    return path + 4;
+}
+
+// The name of the file that this process sees by `full` (`length` units,
+// writable), such that a 64-bit program opens that file by it too; null
+// when that cannot be told. `buffer` has OsLongestPath units.
+const char16_t* RealName(char16_t* full, ptrdiff_t length, char16_t* buffer, Arena& arena)
+{
+    // What does not exist yet is created in its folder, where this process
+    // sees it: the nearest folder that exists tells, and the rest stays.
+    for (ptrdiff_t cut = length;;) {
+        char16_t kept = full[cut];
+        full[cut] = 0;
+        OsRedirection answer = OsRealPath(full, buffer);
+        full[cut] = kept;
+        if (answer == OsSameFile) {
+            return full;
+        }
+        if (answer == OsOtherFile) {
+            TextBuilder<char16_t> real = StartText<char16_t>(arena);
+            Append(real, DriveForm(buffer));
+            Append(real, full + cut, length - cut);
+            return Finish(real);
+        }
+        ptrdiff_t at = cut;
+        while (at > 0 && !IsSeparator(full[at - 1])) {
+            at--;
+        }
+        // A root keeps its separator: "C:\", not "C:", which is a folder
+        // of its own (the drive's current one).
+        ptrdiff_t folder = at > 1 && full[at - 2] != u':' && !IsSeparator(full[at - 2]) ? at - 1 : at;
+        if (answer == OsCannotTell || folder == 0 || folder >= cut) {
+            return nullptr;
+        }
+        cut = folder;
+    }
+}
+
+}  // namespace
+
+Selection RealNames(const Selection& selection, Arena& arena)
+{
+    if (selection.Message || !OsIsWow64()) {
+        return selection;
+    }
+    char16_t* buffer = New<char16_t>(arena, OsLongestPath);
+    // Once one name changes, the names no longer share their folder: each
+    // is taken whole.
+    Selection real = {};
+    real.Folder = u"";
+    real.Count = selection.Count;
+    real.Names = New<const char16_t*>(arena, selection.Count);
+    real.NameLengths = New<ptrdiff_t>(arena, selection.Count);
+    bool changed = false;
+    for (ptrdiff_t i = 0; i < selection.Count; i++) {
+        TextBuilder<char16_t> name = StartText<char16_t>(arena);
+        Append(name, selection.Folder, selection.FolderLength);
+        if (selection.AddSeparator) {
+            Append(name, u"\\", 1);
+        }
+        Append(name, selection.Names[i], selection.NameLengths[i]);
+        ptrdiff_t length = name.Len;
+        char16_t* full = Finish(name);
+        const char16_t* found = RealName(full, length, buffer, arena);
+        if (!found) {
+            Selection refused = {};
+            refused.Message = Concat(arena, CannotTell, full);
+            return refused;
+        }
+        changed |= found != full;
+        real.Names[i] = found;
+        real.NameLengths[i] = Length(found);
+    }
+    return changed ? real : selection;
+}

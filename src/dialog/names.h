@@ -32,6 +32,14 @@ using LineNames = FullNames<char>;
 // does not end within the buffer was cut, and is no choice.
 Selection DecodeSelection(const char16_t* buffer, ptrdiff_t chars, bool multiple, Arena& arena);
 
+// In a 32-bit run on 64-bit Windows, every full name as the file that the
+// dialog showed: a name that a 64-bit program opens as that same file
+// stays; any other becomes that file's final path, and a name that does
+// not exist is judged by its nearest folder that does, and keeps the rest.
+// When that cannot be told of some name, nothing is written: Message
+// names it. Elsewhere, and when every name stays, `selection` itself.
+Selection RealNames(const Selection& selection, Arena& arena);
+
 // Converts every full name into `codePage`: exactly where the code page
 // holds it; else with the 8.3 alias of just the components that need one
 // (the folder's asked once for the whole list; a name that does not exist

@@ -156,7 +156,9 @@ LineNames ShowDialog(DialogSettings& settings, Arena& arena)
         }
         return none;
     }
-    Selection selection = DecodeSelection(answer, SelectionChars, settings.Kind == OpenSeveral, arena);
+    // The real names first, so that the alias and the code page are those
+    // of the names written.
+    Selection selection = RealNames(DecodeSelection(answer, SelectionChars, settings.Kind == OpenSeveral, arena), arena);
     LineNames names = NamesForLine(selection, settings.CodePage, NoShortName[settings.Encoding], arena);
     if (!names.Message) {
         settings.ExitCode = StatusChosen;

@@ -88,6 +88,34 @@ uint32_t OsNarrow(uint32_t codePage, const char16_t* wide, uint32_t length, char
 // the path does not exist or the call fails.
 uint32_t OsShortPath(const char16_t* path, char16_t* buffer, uint32_t capacity);
 
+// IsWow64Process, where the system has it (XP SP2 and later): whether this
+// 32-bit program runs on 64-bit Windows, x64 or ARM64, whose file system
+// redirector shows it another system folder than 64-bit programs see
+// under the same name. False on 32-bit Windows and where the call is
+// missing or fails.
+bool OsIsWow64();
+
+// The most units a path takes, its NUL included: the buffer OsRealPath
+// writes into.
+constexpr uint32_t OsLongestPath = 32768;
+
+// What a name is to a 64-bit program, next to what it is to this one.
+enum OsRedirection : uint32_t {
+    OsSameFile,    // the very file or folder that this process opens by it
+    OsOtherFile,   // another one, or none: the buffer holds the full path of this process's
+    OsNoSuchFile,  // this process finds no file or folder by that name
+    OsCannotTell,  // a call failed, or the system has none of the calls
+};
+
+// Only in a WoW64 process: opens `path`, a file or a folder, once as this
+// process sees it and once with the redirector off (on this thread only,
+// on again at once), as a 64-bit program would, and tells whether the two
+// are one file (same volume and file index). For OsOtherFile `buffer`, of
+// OsLongestPath units, holds the final path of what this process opened,
+// in the drive-letter form, terminated, as the system gives it: after
+// "\\?\", or "\\?\UNC\" for a share.
+OsRedirection OsRealPath(const char16_t* path, char16_t* buffer);
+
 // The file-open dialog's request: the fields of OPENFILENAMEW that the
 // program sets. Every other field of the system's record is zero.
 struct OsDialogRequest {

@@ -128,6 +128,90 @@ uint32_t OsShortPath(const char16_t* path, char16_t* buffer, uint32_t capacity)
 
 namespace {
 
+// A function of kernel32 that older systems lack, so looked up rather than
+// imported: a missing import would stop the program from starting on them.
+// kernel32 is loaded in every process, so asking for it loads nothing.
+void* Kernel32(const char* name)
+{
+    return (void*)GetProcAddress(GetModuleHandleW(L"kernel32.dll"), name);
+}
+
+// A file or a folder, whatever its rights: with no access asked for, a
+// handle still tells what the object is ("If this parameter is zero, the
+// application can query certain metadata such as file, directory, or
+// device attributes without accessing that file", CreateFileW), and
+// FILE_FLAG_BACKUP_SEMANTICS is what lets a folder be opened at all.
+HANDLE OpenAny(const char16_t* path)
+{
+    return CreateFileW((LPCWSTR)path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                       OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+}
+
+}  // namespace
+
+bool OsIsWow64()
+{
+    // IsWow64Process came with XP SP2.
+    auto isWow64 = (BOOL(WINAPI*)(HANDLE, PBOOL))Kernel32("IsWow64Process");
+    BOOL wow64 = FALSE;
+    return isWow64 && isWow64(GetCurrentProcess(), &wow64) && wow64;
+}
+
+OsRedirection OsRealPath(const char16_t* path, char16_t* buffer)
+{
+    // The redirector ("File System Redirector", Programming Guide for 64-bit
+    // Windows) hands a 32-bit process SysWOW64 (SysArm32) for System32, but
+    // not for the folders it exempts, which differ between versions; so
+    // the system is asked, never a list. Turning it off is for this thread
+    // only, and DLL loads and delay-loaded functions fail while it is off
+    // (Wow64DisableWow64FsRedirection): nothing but the open runs between
+    // the two calls. Each successful disable must be reverted
+    // (Wow64RevertWow64FsRedirection); if that fails, every later open of
+    // this thread would see the 64-bit files, so nothing more is trusted.
+    auto disable = (BOOL(WINAPI*)(PVOID*))Kernel32("Wow64DisableWow64FsRedirection");
+    auto revert = (BOOL(WINAPI*)(PVOID))Kernel32("Wow64RevertWow64FsRedirection");
+    // Vista and later: XP and Server 2003 x64 cannot name the file.
+    auto finalPath = (DWORD(WINAPI*)(HANDLE, LPWSTR, DWORD, DWORD))Kernel32("GetFinalPathNameByHandleW");
+    HANDLE seen = OpenAny(path);
+    if (seen == INVALID_HANDLE_VALUE) {
+        DWORD error = GetLastError();
+        return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? OsNoSuchFile : OsCannotTell;
+    }
+    OsRedirection answer = OsCannotTell;
+    PVOID old;
+    if (disable && revert && disable(&old)) {
+        HANDLE native = OpenAny(path);
+        if (revert(old)) {
+            // "The identifier (low and high parts) and the volume serial
+            // number uniquely identify a file on a single computer"
+            // (BY_HANDLE_FILE_INFORMATION). ReFS's 64-bit index may not be
+            // unique; the system folders are on NTFS.
+            BY_HANDLE_FILE_INFORMATION a, b;
+            bool other = native == INVALID_HANDLE_VALUE;
+            if (!other && GetFileInformationByHandle(seen, &a) && GetFileInformationByHandle(native, &b)) {
+                other = a.dwVolumeSerialNumber != b.dwVolumeSerialNumber || a.nFileIndexHigh != b.nFileIndexHigh ||
+                        a.nFileIndexLow != b.nFileIndexLow;
+                answer = other ? OsCannotTell : OsSameFile;
+            }
+            // Another file, or none: the name of the one seen. The call
+            // gives the length without the NUL when the path fits, the size
+            // it needs when it does not, and 0 when it fails
+            // (GetFinalPathNameByHandleW).
+            if (other && finalPath) {
+                DWORD length = finalPath(seen, (LPWSTR)buffer, OsLongestPath, FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+                answer = length > 0 && length < OsLongestPath ? OsOtherFile : OsCannotTell;
+            }
+        }
+        if (native != INVALID_HANDLE_VALUE) {
+            CloseHandle(native);
+        }
+    }
+    CloseHandle(seen);
+    return answer;
+}
+
+namespace {
+
 // Both file dialogs take the one record. After a FALSE, CommDlgExtendedError
 // says why: "If the common dialog box function returned FALSE because the
 // user closed or canceled the dialog box, the return value is zero.

@@ -282,7 +282,33 @@ struct NameCase {
     std::string err;
     int32_t status;
     uint32_t console = 850;  // 0: the process has no console
+    bool wow64 = false;      // a 32-bit run on 64-bit Windows, with Windows64's files
 };
+
+// 64-bit Windows as this 32-bit program and a 64-bit one see it: the same
+// number is the same file. System32 shows this process SysWOW64, but for
+// drivers\etc, which is exempt; same.txt is one file both ways (a link).
+const std::vector<FakeOs::FakeFile> Windows64 = {
+    {u"C:\\", 1, 1},
+    {u"C:\\Windows", 2, 2},
+    {u"C:\\Windows\\System32", 4, 3},
+    {u"C:\\Windows\\System32\\notepad.exe", 6, 5},
+    {u"C:\\Windows\\System32\\drivers\\etc\\hosts", 7, 7},
+    {u"C:\\Windows\\System32\\same.txt", 8, 8},
+    {u"C:\\Windows\\System32\\\u4E2D.dll", 9, 10},
+    {u"C:\\Windows\\System32\\only64.dll", 0, 11},
+    {u"C:\\Windows\\System32\\calc.exe", 12, 13},
+    {u"C:\\Windows\\System32\\locked.dll", -1, 14},
+    {u"C:\\Windows\\System32\\share.txt", 15, 16},
+};
+// Every file seen but calc.exe has a final path.
+const std::vector<std::pair<int, std::u16string>> FinalPaths64 = {
+    {4, u"\\\\?\\C:\\Windows\\SysWOW64"},
+    {6, u"\\\\?\\C:\\Windows\\SysWOW64\\notepad.exe"},
+    {9, u"\\\\?\\C:\\Windows\\SysWOW64\\\u4E2D.dll"},
+    {15, u"\\\\?\\UNC\\srv\\s\\share.txt"},
+};
+const std::string CannotTell = "Cannot tell which file 64-bit programs open by this name: ";
 
 // Code page 1252 holds "é" but not "Ł" (best fit: "L") nor "中" ("?", a
 // wildcard to cmd); 932 holds "表" as 95 5C, whose second byte is a
@@ -371,6 +397,40 @@ const NameCase NameCases[] = {
      NoForm + "C:\\d\\?og.txt\n", 1, 0},
     {"/lines, /utf8", 1252, "*.* /multiselect /lines /utf8", u"C:\\d\0\u0141og\0caf\u00E9\0\0"s, {},
      "set f=\"C:\\d\\\xC5\x81og\"\r\nset f=\"C:\\d\\caf\xC3\xA9\"\r\n", "", 0},
+    // In a 32-bit run on 64-bit Windows, the file that the dialog showed.
+    {"WoW64: redirected", 1252, "*.*", u"C:\\Windows\\System32\\notepad.exe\0"s, {},
+     "set f=\"C:\\Windows\\SysWOW64\\notepad.exe\"\r\n", "", 0, 850, true},
+    {"not WoW64: as it came", 1252, "*.*", u"C:\\Windows\\System32\\notepad.exe\0"s, {},
+     "set f=\"C:\\Windows\\System32\\notepad.exe\"\r\n", "", 0},
+    {"WoW64: exempt folder", 1252, "*.*", u"C:\\Windows\\System32\\drivers\\etc\\hosts\0"s, {},
+     "set f=\"C:\\Windows\\System32\\drivers\\etc\\hosts\"\r\n", "", 0, 850, true},
+    {"WoW64: saved new", 1252, "*.* /save", u"C:\\Windows\\System32\\new.txt\0"s, {},
+     "set f=\"C:\\Windows\\SysWOW64\\new.txt\"\r\n", "", 0, 850, true},
+    {"WoW64: new in a new folder", 1252, "*.* /maynotexist", u"C:\\Windows\\System32\\n\\new.txt\0"s, {},
+     "set f=\"C:\\Windows\\SysWOW64\\n\\new.txt\"\r\n", "", 0, 850, true},
+    {"WoW64: only the 64-bit one", 1252, "*.* /maynotexist", u"C:\\Windows\\System32\\only64.dll\0"s, {},
+     "set f=\"C:\\Windows\\SysWOW64\\only64.dll\"\r\n", "", 0, 850, true},
+    {"WoW64: new outside", 1252, "*.* /save", u"C:\\d\\new.txt\0"s, {}, "set f=\"C:\\d\\new.txt\"\r\n", "", 0, 850,
+     true},
+    {"WoW64: folder", 1252, "C:\\ /folder", u"C:\\Windows\\System32\0"s, {},
+     "set f=\"C:\\Windows\\SysWOW64\"\r\n", "", 0, 850, true},
+    {"WoW64: share", 1252, "*.*", u"C:\\Windows\\System32\\share.txt\0"s, {}, "set f=\"\\\\srv\\s\\share.txt\"\r\n",
+     "", 0, 850, true},
+    {"WoW64: no final path", 1252, "*.*", u"C:\\Windows\\System32\\calc.exe\0"s, {}, "",
+     CannotTell + "C:\\Windows\\System32\\calc.exe\n", 1, 850, true},
+    {"WoW64: unopenable", 1252, "*.*", u"C:\\Windows\\System32\\locked.dll\0"s, {}, "",
+     CannotTell + "C:\\Windows\\System32\\locked.dll\n", 1, 850, true},
+    {"WoW64: no such drive", 1252, "*.* /maynotexist", u"Q:\\new.txt\0"s, {}, "", CannotTell + "Q:\\new.txt\n", 1,
+     850, true},
+    // The alias is the real file's.
+    {"WoW64: multiple, mixed", 1252, "*.* /multiselect",
+     u"C:\\Windows\\System32\0notepad.exe\0same.txt\0\u4E2D.dll\0\0"s,
+     {{u"C:\\Windows\\SysWOW64\\\u4E2D.dll", u"C:\\Windows\\SysWOW64\\_~1.DLL"}},
+     "set f=\"C:\\Windows\\SysWOW64\\notepad.exe\" \"C:\\Windows\\System32\\same.txt\" "
+     "\"C:\\Windows\\SysWOW64\\_~1.DLL\"\r\n",
+     "", 0, 850, true},
+    {"WoW64: multiple, one untold", 1252, "*.* /multiselect", u"C:\\Windows\\System32\0notepad.exe\0calc.exe\0\0"s,
+     {}, "", CannotTell + "C:\\Windows\\System32\\calc.exe\n", 1, 850, true},
     // Nothing after an empty parameter is read, these options neither.
     {"after an empty one", 1252, "*.* \"\" /utf8", u"C:\\d\\caf\u00E9.txt\0"s, {}, "set f=\"C:\\d\\caf\xE9.txt\"\r\n", "",
      0},
@@ -385,7 +445,13 @@ TEST(Program, NeverWritesANameThatIsNotTheChosenFile)
             Fake.WideAnswer = c.answer;
             Fake.ShortPaths = c.aliases;
             Fake.ConsoleCodePage = c.console;
+            Fake.Wow64 = c.wow64;
+            Fake.Files = Windows64;
+            Fake.FinalPaths = FinalPaths64;
         });
+        // Only a WoW64 process asks which file a name is.
+        EXPECT_EQ(std::count(Fake.Calls.begin(), Fake.Calls.end(), "OsRealPath") > 0, c.wow64)
+            << "which file a name is, asked only in WoW64";
         EXPECT_EQ(run.status, c.status);
         EXPECT_EQ(run.out, c.out);
         EXPECT_EQ(run.err, c.err);

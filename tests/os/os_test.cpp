@@ -4,6 +4,7 @@
 // does, and the binding what Wine does, so the host tests that rely on the
 // fake are known to rely on the real system's behaviour.
 #include <gtest/gtest.h>
+#include <cctype>
 #include <cstring>
 #include <string>
 #include "os/os.h"
@@ -192,6 +193,61 @@ TEST(SeamShortPath, GivesAnAliasThatTheCodePageHolds)
     EXPECT_EQ(OsShortPath((const char16_t*)path.c_str(), alias, MAX_PATH), 0u) << "no alias for what is not there";
 }
 #endif
+
+// A 32-bit process on 64-bit Windows (Wine's 64-bit prefix too): the
+// system folder that it sees is another file than a 64-bit program's, but
+// for the folders that Windows exempts; what does not exist is told apart.
+struct RedirectCase {
+    const char* path;
+    OsRedirection answer;
+    const char* finalEnd;  // OsOtherFile: how the final path ends, in any case
+};
+
+const RedirectCase RedirectCases[] = {
+    {"C:\\windows\\system32\\notepad.exe", OsOtherFile, "\\syswow64\\notepad.exe"},
+    {"C:\\windows\\system32", OsOtherFile, ":\\windows\\syswow64"},
+    {"C:\\windows\\system32\\drivers\\etc\\hosts", OsSameFile, nullptr},
+    {"C:\\windows", OsSameFile, nullptr},
+    {"C:\\windows\\system32\\tamberlin-none.txt", OsNoSuchFile, nullptr},
+    {"C:\\tamberlin-none\\a.txt", OsNoSuchFile, nullptr},
+};
+
+TEST(SeamRedirection, TellsTheFileThatA64BitProgramOpens)
+{
+#ifdef _WIN32
+    // Only 64-bit Windows has a folder for 32-bit programs.
+    wchar_t folder[MAX_PATH];
+    bool wow64 = GetSystemWow64DirectoryW(folder, MAX_PATH) != 0;
+    ASSERT_EQ(OsIsWow64(), wow64);
+    if (!wow64) {
+        GTEST_SKIP() << "a 32-bit prefix: nothing is redirected";
+    }
+#else
+    ResetFake();
+    Fake.Wow64 = true;
+    Fake.Files = {{u"C:\\windows\\system32\\notepad.exe", 2, 1},
+                  {u"C:\\windows\\system32", 4, 3},
+                  {u"C:\\windows\\system32\\drivers\\etc\\hosts", 5, 5},
+                  {u"C:\\windows", 6, 6}};
+    Fake.FinalPaths = {{2, u"\\\\?\\C:\\windows\\syswow64\\notepad.exe"}, {4, u"\\\\?\\C:\\windows\\syswow64"}};
+    ASSERT_TRUE(OsIsWow64());
+#endif
+    static char16_t buffer[OsLongestPath];
+    for (const RedirectCase& c : RedirectCases) {
+        SCOPED_TRACE(c.path);
+        std::u16string path = Units(c.path);
+        ASSERT_EQ(OsRealPath(path.c_str(), buffer), c.answer);
+        if (c.finalEnd) {
+            std::u16string final(buffer);
+            std::u16string end = Units(c.finalEnd);
+            EXPECT_EQ(final.substr(0, 4), u"\\\\?\\") << "the system's long form";
+            ASSERT_GE(final.size(), end.size());
+            for (size_t i = 0; i < end.size(); i++) {
+                EXPECT_EQ(std::tolower(final[final.size() - end.size() + i]), end[i]) << "position " << i;
+            }
+        }
+    }
+}
 
 // A handle of each kind that a parent can hand over, and what each write
 // function does with it: only a console takes console writes, and no write

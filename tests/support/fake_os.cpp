@@ -576,6 +576,36 @@ uint32_t OsShortPath(const char16_t* path, char16_t* buffer, uint32_t capacity)
     return (uint32_t)found->size();
 }
 
+bool OsIsWow64()
+{
+    Called(__func__);
+    return Fake.Wow64;
+}
+
+OsRedirection OsRealPath(const char16_t* path, char16_t* buffer)
+{
+    Called(__func__);
+    std::u16string wanted = WideText(path);
+    auto file = std::find_if(Fake.Files.begin(), Fake.Files.end(), [&](const auto& f) { return f.Path == wanted; });
+    if (!Fake.Wow64 || file == Fake.Files.end() || file->Seen == 0) {
+        return OsNoSuchFile;  // outside WoW64 nothing is redirected, and the caller breaks the contract
+    }
+    if (file->Seen < 0) {
+        return OsCannotTell;
+    }
+    if (file->Native == file->Seen) {
+        return OsSameFile;
+    }
+    auto final = std::find_if(Fake.FinalPaths.begin(), Fake.FinalPaths.end(),
+                              [&](const auto& f) { return f.first == file->Seen; });
+    if (final == Fake.FinalPaths.end()) {
+        return OsCannotTell;
+    }
+    std::memcpy(buffer, final->second.c_str(), (final->second.size() + 1) * sizeof(char16_t));
+    Junk(buffer + final->second.size() + 1, buffer + OsLongestPath);
+    return OsOtherFile;
+}
+
 namespace {
 
 // Records the request as the dialog got it.

@@ -107,6 +107,23 @@ struct FakeOs {
     // does not exist (the fuzzer's file system, too large for a table).
     std::function<std::optional<std::u16string>(const std::u16string&)> ShortPathRule;
 
+    // 64-bit Windows under this 32-bit process (IsWow64Process says so),
+    // and its file system: each path that exists with the file it opens as
+    // this process sees it (redirected) and as a 64-bit program does, as
+    // numbers: the same number is the same file, 0 none. An open that
+    // fails otherwise than "not found" is -1. A path not in the table
+    // opens nothing either way.
+    bool Wow64 = false;
+    struct FakeFile {
+        std::u16string Path;
+        int Seen;
+        int Native;
+    };
+    std::vector<FakeFile> Files;
+    // GetFinalPathNameByHandleW for each file seen, as the system gives it
+    // ("\\?\C:\..."); a file without one makes the call fail.
+    std::vector<std::pair<int, std::u16string>> FinalPaths;
+
     // Memory: the most address space one reservation gets (negative: any),
     // how much may be committed at most (negative: no limit), and how much
     // was.
