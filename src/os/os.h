@@ -103,7 +103,7 @@ constexpr uint32_t OsLongestPath = 32768;
 enum OsRedirection : uint32_t {
     OsSameFile,    // the very file or folder that this process opens by it
     OsOtherFile,   // another one, or none: the buffer holds the full path of this process's
-    OsNoSuchFile,  // this process finds no file or folder by that name
+    OsNoSuchFile,  // this process opens nothing by that name: there is none, or none it may open
     OsCannotTell,  // a call failed, or the system has none of the calls
 };
 

@@ -172,10 +172,11 @@ OsRedirection OsRealPath(const char16_t* path, char16_t* buffer)
     auto revert = (BOOL(WINAPI*)(PVOID))Kernel32("Wow64RevertWow64FsRedirection");
     // Vista and later: XP and Server 2003 x64 cannot name the file.
     auto finalPath = (DWORD(WINAPI*)(HANDLE, LPWSTR, DWORD, DWORD))Kernel32("GetFinalPathNameByHandleW");
+    // What this process cannot open, for want of a right say, is told by its
+    // folder as what does not exist is: the redirector redirects folders.
     HANDLE seen = OpenAny(path);
     if (seen == INVALID_HANDLE_VALUE) {
-        DWORD error = GetLastError();
-        return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? OsNoSuchFile : OsCannotTell;
+        return OsNoSuchFile;
     }
     OsRedirection answer = OsCannotTell;
     PVOID old;

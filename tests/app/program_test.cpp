@@ -298,7 +298,7 @@ const std::vector<FakeOs::FakeFile> Windows64 = {
     {u"C:\\Windows\\System32\\\u4E2D.dll", 9, 10},
     {u"C:\\Windows\\System32\\only64.dll", 0, 11},
     {u"C:\\Windows\\System32\\calc.exe", 12, 13},
-    {u"C:\\Windows\\System32\\locked.dll", -1, 14},
+    {u"C:\\Windows\\System32\\locked.dll", 0, 14},
     {u"C:\\Windows\\System32\\share.txt", 15, 16},
 };
 // Every file seen but calc.exe has a final path.
@@ -418,8 +418,9 @@ const NameCase NameCases[] = {
      "", 0, 850, true},
     {"WoW64: no final path", 1252, "*.*", u"C:\\Windows\\System32\\calc.exe\0"s, {}, "",
      CannotTell + "C:\\Windows\\System32\\calc.exe\n", 1, 850, true},
-    {"WoW64: unopenable", 1252, "*.*", u"C:\\Windows\\System32\\locked.dll\0"s, {}, "",
-     CannotTell + "C:\\Windows\\System32\\locked.dll\n", 1, 850, true},
+    // What this process may not open is told by its folder.
+    {"WoW64: unopenable", 1252, "*.*", u"C:\\Windows\\System32\\locked.dll\0"s, {},
+     "set f=\"C:\\Windows\\SysWOW64\\locked.dll\"\r\n", "", 0, 850, true},
     {"WoW64: no such drive", 1252, "*.* /maynotexist", u"Q:\\new.txt\0"s, {}, "", CannotTell + "Q:\\new.txt\n", 1,
      850, true},
     // The alias is the real file's.

@@ -590,9 +590,6 @@ OsRedirection OsRealPath(const char16_t* path, char16_t* buffer)
     if (!Fake.Wow64 || file == Fake.Files.end() || file->Seen == 0) {
         return OsNoSuchFile;  // outside WoW64 nothing is redirected, and the caller breaks the contract
     }
-    if (file->Seen < 0) {
-        return OsCannotTell;
-    }
     if (file->Native == file->Seen) {
         return OsSameFile;
     }

@@ -110,9 +110,8 @@ struct FakeOs {
     // 64-bit Windows under this 32-bit process (IsWow64Process says so),
     // and its file system: each path that exists with the file it opens as
     // this process sees it (redirected) and as a 64-bit program does, as
-    // numbers: the same number is the same file, 0 none. An open that
-    // fails otherwise than "not found" is -1. A path not in the table
-    // opens nothing either way.
+    // numbers: the same number is the same file, 0 none that the process
+    // may open. A path not in the table opens nothing either way.
     bool Wow64 = false;
     struct FakeFile {
         std::u16string Path;
