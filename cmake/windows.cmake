@@ -111,6 +111,11 @@ add_library(marker SHARED tests/windows/marker.c)
 set_target_properties(marker PROPERTIES PREFIX "" RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/marker)
 target_link_options(marker PRIVATE -static -s)
 
+# Windows 10's and 11's nesting of the dialogs' controls, for the driver to
+# find its way through under Wine (e2e_driver).
+add_executable(nestdlg tests/windows/nestdlg.c)
+target_link_options(nestdlg PRIVATE -static)
+
 set(CHECK_DIR ${CMAKE_BINARY_DIR}/check)
 add_custom_command(
     OUTPUT ${CHECK_DIR}/check.cmd
@@ -137,6 +142,7 @@ set(WINE_ENV
     TAMBERLIN_STUB_DLL=$<TARGET_FILE:stubdlg>
     TAMBERLIN_SOURCE=${CMAKE_SOURCE_DIR}
     TAMBERLIN_DRIVER=$<TARGET_FILE:driver>
+    TAMBERLIN_NESTDLG=$<TARGET_FILE:nestdlg>
     TAMBERLIN_CHECK=${CHECK_DIR})
 
 # One prefix per build tree, made once; a wineserver kept alive for the
@@ -162,6 +168,6 @@ foreach(script ${E2E_TESTS})
     wine_test(${stem} ${Python3_EXECUTABLE} -m unittest -v ${stem})
     set_tests_properties(${stem} PROPERTIES WORKING_DIRECTORY ${dir})
 endforeach()
-# Both use one Wine prefix with an X server of its own, and end that
+# These use one Wine prefix with an X server of its own, and end that
 # prefix's server when they start.
-set_tests_properties(e2e_real_dialog e2e_check PROPERTIES RESOURCE_LOCK x11)
+set_tests_properties(e2e_real_dialog e2e_check e2e_driver PROPERTIES RESOURCE_LOCK x11)
