@@ -112,9 +112,16 @@ set_target_properties(marker PROPERTIES PREFIX "" RUNTIME_OUTPUT_DIRECTORY ${CMA
 target_link_options(marker PRIVATE -static -s)
 
 # Windows 10's and 11's nesting of the dialogs' controls, for the driver to
-# find its way through under Wine (e2e_driver).
+# find its way through under Wine (e2e_driver); and that program importing a
+# library kept away from it, which therefore never starts.
 add_executable(nestdlg tests/windows/nestdlg.c)
 target_link_options(nestdlg PRIVATE -static)
+add_library(missing SHARED tests/windows/missing.c)
+set_target_properties(missing PROPERTIES PREFIX "" RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/missing)
+add_executable(needs_missing tests/windows/nestdlg.c)
+target_compile_definitions(needs_missing PRIVATE NEEDS_MISSING)
+target_link_libraries(needs_missing PRIVATE missing)
+target_link_options(needs_missing PRIVATE -static)
 
 set(CHECK_DIR ${CMAKE_BINARY_DIR}/check)
 add_custom_command(
@@ -143,6 +150,7 @@ set(WINE_ENV
     TAMBERLIN_SOURCE=${CMAKE_SOURCE_DIR}
     TAMBERLIN_DRIVER=$<TARGET_FILE:driver>
     TAMBERLIN_NESTDLG=$<TARGET_FILE:nestdlg>
+    TAMBERLIN_NEEDS_MISSING=$<TARGET_FILE:needs_missing>
     TAMBERLIN_CHECK=${CHECK_DIR})
 
 # One prefix per build tree, made once; a wineserver kept alive for the

@@ -8,12 +8,16 @@ stand-in records what reached it, and that record is compared whole."""
 import os
 import shutil
 import tempfile
+import time
 import unittest
 
 import e2e_real_dialog as real
 import winrun
 
 FILTERS = ['Texts (*.txt)', 'All files (*.*)']
+# What the driver reports when a program cannot load a library it imports
+# (STATUS_DLL_NOT_FOUND).
+DLL_NOT_FOUND = 0xC0000135
 
 
 def setUpModule():
@@ -63,6 +67,16 @@ class NestedDialogs(unittest.TestCase):
                 # bar where it answers no CDM_GETFOLDERPATH) and its filter.
                 self.assertEqual((report['dialog'], report['folder'][0], report['filter'][0]),
                                  (['Nested ' + layout], self.start, FILTERS[0]))
+
+    def test_a_program_that_cannot_load_ends_the_run_at_once(self):
+        # A library it imports is missing: the start fails, and the driver
+        # says so with the status instead of waiting for a dialog.
+        began = time.monotonic()
+        cmdline = '"%s" save x' % winrun.winpath(os.environ['TAMBERLIN_NEEDS_MISSING'])
+        _, _, status, report = real.drive(cmdline.encode(), ['cancel'], self.tmp)
+        self.assertEqual((status, report['error']),
+                         (250, ['no dialog: the program ended with status 0x%08X' % DLL_NOT_FOUND]))
+        self.assertLess(time.monotonic() - began, real.WINDOW_DEADLINE)
 
 
 if __name__ == '__main__':

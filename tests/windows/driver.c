@@ -39,7 +39,9 @@
  * would change (Wine's cmd drops each "!" from the value of a !variable!).
  *
  * The controls are found wherever the dialog nests them, and a step whose
- * control is not there fails, naming what it looked for.
+ * control is not there fails, naming what it looked for. The program runs
+ * without the system's error boxes: one that cannot load (a library
+ * missing) ends at once, and the report gives its status.
  *
  * Exits with the program's status, or 250 when the driver could not do its
  * part (no dialog in time, a step that failed, something left open, a
@@ -692,8 +694,17 @@ int main(void)
         return DRIVER_FAILED;
     }
 
+    /* No error box may hold a run: a library that the program lacks while
+     * loading ends its start at once, with a status, rather than waiting
+     * for a click. The error mode is inherited ("A child process inherits
+     * the error mode of its parent process", SetErrorMode); the loader's
+     * box is the critical-error one, and SEM_NOGPFAULTERRORBOX keeps
+     * Windows Error Reporting quiet about a crash. */
+    SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX);
     STARTUPINFOW si = {.cb = sizeof si};
     PROCESS_INFORMATION pi;
+    DWORD status = DRIVER_FAILED;
+    wchar_t line[64];
     if (!CreateProcessW(NULL, _wcsdup(p), NULL, NULL, TRUE, 0, NULL, NULL, &si, &pi))
         fail(L"cannot start the program");
     child = pi.dwProcessId;
@@ -703,8 +714,13 @@ int main(void)
     const wchar_t *typed = L"";
     if (nsteps) {
         dialog = wait_dialog(pi.hProcess, NULL, wait_ms);
-        if (!dialog)
-            fail(WaitForSingleObject(pi.hProcess, 0) ? L"no dialog in time" : L"no dialog: the program ended");
+        if (!dialog && WaitForSingleObject(pi.hProcess, 0))
+            fail(L"no dialog in time");
+        if (!dialog) {
+            GetExitCodeProcess(pi.hProcess, &status);
+            swprintf(line, 64, L"no dialog: the program ended with status 0x%08lX", status);
+            fail(line);
+        }
         settle(dialog);
         describe(dialog);
     }
@@ -757,8 +773,7 @@ int main(void)
         if (GetTickCount() - since > wait_ms)
             fail(L"the program did not end");
     }
-    DWORD status = DRIVER_FAILED;
     GetExitCodeProcess(pi.hProcess, &status);
-    say("status", L"%lu", status);
+    say("status", status > 0xFFFF ? L"%lu (0x%08lX)" : L"%lu", status, status);
     return failed ? DRIVER_FAILED : (int)status;
 }

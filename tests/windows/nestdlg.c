@@ -23,7 +23,10 @@
  * text when OK was pressed), "shown" (a folder the view got to), "replace"
  * (the question's answer and how it came: "yes by button", "no by
  * TDM_CLICK_BUTTON"), "chosen" (the full name taken), "cancel".
- * Exits 0 once a name is chosen, 1 on Cancel. */
+ * Exits 0 once a name is chosen, 1 on Cancel.
+ *
+ * Built with NEEDS_MISSING, it imports a library that is never beside it,
+ * and so never starts. */
 #include <windows.h>
 #include <commctrl.h>
 #include <commdlg.h>
@@ -33,6 +36,10 @@
 
 #define NAVIGATE_MS 2000
 #define NAVIGATE_TIMER 1
+
+#ifdef NEEDS_MISSING
+__declspec(dllimport) int missing_export(void);
+#endif
 
 static FILE *record;
 static int save_layout, setting;
@@ -223,6 +230,10 @@ static INT_PTR CALLBACK dialog_proc(HWND w, UINT msg, WPARAM wp, LPARAM lp)
 int main(int argc, char **argv)
 {
     WNDCLASSW cls = {.lpfnWndProc = sink, .hInstance = GetModuleHandleW(NULL)};
+#ifdef NEEDS_MISSING
+    if (argc > 99)
+        return missing_export();
+#endif
     if (argc != 3 || !(record = fopen(argv[2], "w")))
         return 2;
     save_layout = !strcmp(argv[1], "save");
