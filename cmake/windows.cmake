@@ -113,6 +113,18 @@ add_library(marker SHARED tests/windows/marker.c)
 set_target_properties(marker PROPERTIES PREFIX "" RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/marker)
 target_link_options(marker PRIVATE -static -s)
 
+# Windows 10's and 11's nesting of the dialogs' controls, for the driver to
+# find its way through under Wine (e2e_driver); and that program importing a
+# library kept away from it, which therefore never starts.
+add_executable(nestdlg tests/windows/nestdlg.c)
+target_link_options(nestdlg PRIVATE -static)
+add_library(missing SHARED tests/windows/missing.c)
+set_target_properties(missing PROPERTIES PREFIX "" RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/missing)
+add_executable(needs_missing tests/windows/nestdlg.c)
+target_compile_definitions(needs_missing PRIVATE NEEDS_MISSING)
+target_link_libraries(needs_missing PRIVATE missing)
+target_link_options(needs_missing PRIVATE -static)
+
 set(CHECK_DIR ${CMAKE_BINARY_DIR}/check)
 add_custom_command(
     OUTPUT ${CHECK_DIR}/check.cmd
@@ -140,6 +152,8 @@ set(WINE_ENV
     TAMBERLIN_STUB_DLL=$<TARGET_FILE:stubdlg>
     TAMBERLIN_SOURCE=${CMAKE_SOURCE_DIR}
     TAMBERLIN_DRIVER=$<TARGET_FILE:driver>
+    TAMBERLIN_NESTDLG=$<TARGET_FILE:nestdlg>
+    TAMBERLIN_NEEDS_MISSING=$<TARGET_FILE:needs_missing>
     TAMBERLIN_CHECK=${CHECK_DIR})
 
 # One prefix per build tree, made once; a wineserver kept alive for the
@@ -165,9 +179,9 @@ foreach(script ${E2E_TESTS})
     wine_test(${stem} ${Python3_EXECUTABLE} -m unittest -v ${stem})
     set_tests_properties(${stem} PROPERTIES WORKING_DIRECTORY ${dir})
 endforeach()
-# Both use one Wine prefix with an X server of its own, and end that
+# These use one Wine prefix with an X server of its own, and end that
 # prefix's server when they start.
-set_tests_properties(e2e_real_dialog e2e_check e2e_overrun PROPERTIES RESOURCE_LOCK x11)
+set_tests_properties(e2e_real_dialog e2e_check e2e_overrun e2e_driver PROPERTIES RESOURCE_LOCK x11)
 # Modules that rest on a capability of the machine, which a probe decides
 # (winrun.require_continued_fault): without it they are reported as skipped,
 # by name, and not as passed.

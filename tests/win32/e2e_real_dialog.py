@@ -291,6 +291,10 @@ class RealDialog(unittest.TestCase):
              ['type', 'b.txt', 'ok'], ['b.txt']),
             ('new name', 'Pick new', b'/maynotexist', None, ['type', 'new file.txt', 'ok'], ['new file.txt']),
             ('initial name', 'Pick initial', b'c.log', None, ['ok'], ['c.log']),
+            # The other filter, picked in the list: its extension is the one
+            # that a name typed without one gets.
+            ('filter picked', 'Pick filter', b'/save', self.wfolder + b'\\Texts|*.txt|Logs|*.log',
+             ['filter', 'Logs', 'type', 'new', 'ok'], ['new.log']),
             # A relative path starts in the current folder: a bare name is
             # taken there.
             ('relative path', 'Pick relative', b'', b'*.log', ['type', 'c.log', 'ok'], ['c.log']),

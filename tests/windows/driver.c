@@ -18,9 +18,11 @@
  *               puts the N names there as a list, each quoted
  *   list FILE   the same for the names in FILE, UTF-8, one a line (more
  *               than a command line can hold)
- *   ok, cancel  presses the dialog's OK or Cancel button
- *   yes, no     answers the message box that the dialog brought up (the
- *               question whether to replace a file, say)
+ *   filter TEXT picks the entry TEXT in the dialog's list of file types
+ *   ok, cancel  presses the dialog's OK or Cancel button; after an ok on a
+ *               typed folder, waits until the dialog shows that folder
+ *   yes, no     answers the message box or task dialog that the dialog
+ *               brought up (the question whether to replace a file, say)
  *   dismiss     closes such a box with its OK button
  *   shot FILE   saves a picture of the dialog as a BMP file
  * With no step at all, no dialog is expected: one that shows is reported
@@ -38,6 +40,11 @@
  * variable NAME: a batch file can hand over a name that its own parser
  * would change (Wine's cmd drops each "!" from the value of a !variable!).
  *
+ * The controls are found wherever the dialog nests them, and a step whose
+ * control is not there fails, naming what it looked for. The program runs
+ * without the system's error boxes: one that cannot load (a library
+ * missing) ends at once, and the report gives its status.
+ *
  * Exits with the program's status, or 250 when the driver could not do its
  * part (no dialog in time, a step that failed, something left open, a
  * program that did not end). "same" exits 0 when the two files hold the
@@ -51,6 +58,7 @@
  * code page, and whether the process has a console window: cmd cannot tell
  * the last two (its chcp fails without a console). */
 #include <windows.h>
+#include <commctrl.h>
 #include <commdlg.h>
 #include <dlgs.h>
 #include <tlhelp32.h>
@@ -319,13 +327,147 @@ static const wchar_t *text_of(HWND w)
     return text;
 }
 
+/* --- Controls, wherever the dialog nests them ---------------------------------------- */
+
+/* Windows 10 and 11 nest the dialogs' controls at various depths below the
+ * dialog, and only some keep their classic identifiers; the ones that the
+ * steps need, as public code that drives these dialogs finds them
+ * (Flow-Launcher/Flow.Launcher, Flow.Launcher.Infrastructure/DialogJump/
+ * Models/WindowsDialog.cs, and Maximus5/ConEmu, src/ConEmu/Inside.cpp):
+ *   Open:  #32770 > ComboBoxEx32 (cmb13) > ComboBox > Edit, the name box;
+ *          the list of file types, cmb1, and the buttons IDOK and IDCANCEL
+ *          straight below the dialog
+ *   Save:  #32770 > DUIViewWndClassName > DirectUIHWND > FloatNotifySink >
+ *          ComboBox > Edit, the name box (no identifier of use above the
+ *          Edit); the file types, a drop-down list in another
+ *          FloatNotifySink; IDOK and IDCANCEL straight below the dialog
+ *   both:  #32770 > WorkerW > ReBarWindow32 > Address Band Root >
+ *          msctls_progress32 > Breadcrumb Parent > ToolbarWindow32, whose
+ *          text is "Address: " and the folder shown
+ *   replace question, a task dialog: #32770 > DirectUIHWND > CtrlNotifySink
+ *          > Button, one sink each
+ * Wine's dialogs are the classic ones: all of it straight below the dialog.
+ * EnumChildWindows visits every descendant ("If a child window has created
+ * child windows of its own, EnumChildWindows enumerates those windows as
+ * well"). */
+typedef struct {
+    int id;                     /* 0: any */
+    const wchar_t *cls[3];      /* its class, its parent's, theirs; null: any */
+    HWND found;
+} Want;
+
+static int class_is(HWND w, const wchar_t *cls)
+{
+    wchar_t name[64];
+    return !cls || (w && GetClassNameW(w, name, 64) && !_wcsicmp(name, cls));
+}
+
+static BOOL CALLBACK wanted(HWND w, LPARAM param)
+{
+    Want *x = (Want *)param;
+    HWND up = w;
+    if ((x->id && GetDlgCtrlID(w) != x->id) || !IsWindowVisible(w))
+        return TRUE;
+    for (int i = 0; i < 3; i++, up = GetParent(up))
+        if (!class_is(up, x->cls[i]))
+            return TRUE;
+    x->found = w;
+    return FALSE;
+}
+
+/* The first visible descendant of `root` with that identifier and classes,
+ * or null. */
+static HWND find_in(HWND root, int id, const wchar_t *cls, const wchar_t *parent, const wchar_t *grandparent)
+{
+    Want x = {id, {cls, parent, grandparent}, NULL};
+    EnumChildWindows(root, wanted, (LPARAM)&x);
+    return x.found;
+}
+
+/* The Edit in which the name goes: the Open dialog's and the folder
+ * picker's cmb13, the combo box that shows the name, or the edt1 of older
+ * dialogs (both in "Explorer-Style Control Identifiers", from dlgs.h), or
+ * the Save dialog's nested one; null when there is none. *which says which
+ * it was. */
+static HWND name_box(HWND dialog, const wchar_t **which)
+{
+    static const int ids[] = {cmb13, edt1};
+    static const wchar_t *const names[] = {L"cmb13", L"edt1"};
+    for (int i = 0; i < 2; i++) {
+        HWND box = find_in(dialog, ids[i], NULL, NULL, NULL), edit = box ? find_in(box, 0, L"Edit", NULL, NULL) : NULL;
+        *which = names[i];
+        if (box)
+            return edit ? edit : box;
+    }
+    *which = L"the Edit under a FloatNotifySink";
+    return find_in(dialog, 0, L"Edit", L"ComboBox", L"FloatNotifySink");
+}
+#define NAME_BOX_WANTED L"cmb13, edt1, or an Edit in a ComboBox under a FloatNotifySink"
+
+static BOOL CALLBACK types_list(HWND w, LPARAM param)
+{
+    if (!IsWindowVisible(w) || !class_is(w, L"ComboBox") || !class_is(GetParent(w), L"FloatNotifySink") ||
+        find_in(w, 0, L"Edit", NULL, NULL))
+        return TRUE;
+    *(HWND *)param = w;
+    return FALSE;
+}
+
+/* The list of file types: cmb1, or the Save dialog's drop-down list (a
+ * ComboBox without an Edit) under a FloatNotifySink; null when there is
+ * none. */
+static HWND types_box(HWND dialog)
+{
+    HWND box = find_in(dialog, cmb1, L"ComboBox", NULL, NULL);
+    if (!box)
+        EnumChildWindows(dialog, types_list, (LPARAM)&box);
+    return box;
+}
+#define TYPES_BOX_WANTED L"cmb1, or a ComboBox without an Edit under a FloatNotifySink"
+
+/* CDM_GETFOLDERPATH writes into the dialog's own memory: it gets a buffer
+ * there. */
+static int folder_by_message(HWND dialog, wchar_t *folder, int size)
+{
+    DWORD pid;
+    DWORD_PTR got = 0;
+    int ok = 0;
+    GetWindowThreadProcessId(dialog, &pid);
+    HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ, FALSE, pid);
+    void *remote = process ? VirtualAllocEx(process, NULL, size * sizeof *folder, MEM_COMMIT, PAGE_READWRITE) : NULL;
+    if (remote && SendMessageTimeoutW(dialog, CDM_GETFOLDERPATH, size, (LPARAM)remote, SMTO_NORMAL, 5000, &got) &&
+        (LONG_PTR)got > 0 && ReadProcessMemory(process, remote, folder, size * sizeof *folder, NULL)) {
+        folder[size - 1] = 0;
+        ok = 1;
+    }
+    if (remote)
+        VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+    if (process)
+        CloseHandle(process);
+    return ok;
+}
+
+/* The folder that the dialog shows, as it tells it: by CDM_GETFOLDERPATH,
+ * which the classic dialogs answer, else by the address bar, whose text is
+ * a label, a colon and a blank before the folder (the label is in the
+ * system's language). Empty when neither tells. */
+static const wchar_t *dialog_folder(HWND dialog)
+{
+    static wchar_t folder[MAX_PATH * 2];
+    folder[0] = 0;
+    if (folder_by_message(dialog, folder, MAX_PATH * 2))
+        return folder;
+    HWND bar = find_in(dialog, 0, L"ToolbarWindow32", L"Breadcrumb Parent", NULL);
+    const wchar_t *text = bar ? text_of(bar) : L"", *after = wcsstr(text, L": ");
+    wcscpy(folder, after && !(text[0] && text[1] == L':') ? after + 2 : text);
+    return folder;
+}
+
 /* --- What the dialog shows --------------------------------------------------------- */
 
 static void describe(HWND dialog)
 {
-    wchar_t cls[64], folder[MAX_PATH * 2];
-    DWORD pid;
-    DWORD_PTR got = 0;
+    wchar_t cls[64];
     say("dialog", L"%ls", text_of(dialog));
     /* The program runs in the driver's own console, so the driver's console
      * window is the one that the dialog should be owned by. */
@@ -337,85 +479,15 @@ static void describe(HWND dialog)
         say("owner", L"console");
     else
         say("owner", L"other (class %ls)", cls);
-
-    /* CDM_GETFOLDERPATH writes into the dialog's own memory: give it a
-     * buffer there. */
-    GetWindowThreadProcessId(dialog, &pid);
-    HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ, FALSE, pid);
-    void *remote = process ? VirtualAllocEx(process, NULL, sizeof folder, MEM_COMMIT, PAGE_READWRITE) : NULL;
-    if (remote &&
-        SendMessageTimeoutW(dialog, CDM_GETFOLDERPATH, MAX_PATH * 2, (LPARAM)remote, SMTO_NORMAL, 5000, &got) &&
-        (LONG_PTR)got > 0 && ReadProcessMemory(process, remote, folder, sizeof folder, NULL)) {
-        folder[MAX_PATH * 2 - 1] = 0;
-        say("folder", L"%ls", folder);
-    } else {
-        say("folder", L"unknown");
-    }
-    if (remote)
-        VirtualFreeEx(process, remote, 0, MEM_RELEASE);
-    if (process)
-        CloseHandle(process);
-    /* cmb1, the list of file types, shows the filter in use. */
-    HWND types = GetDlgItem(dialog, cmb1);
-    if (types && IsWindowVisible(types))
+    const wchar_t *folder = dialog_folder(dialog);
+    say("folder", L"%ls", *folder ? folder : L"unknown");
+    /* A drop-down list's text is its selected entry: the filter in use. */
+    HWND types = types_box(dialog);
+    if (types)
         say("filter", L"%ls", text_of(types));
 }
 
 /* --- Steps ---------------------------------------------------------------------------- */
-
-typedef struct {
-    int id;
-    const wchar_t *cls;
-    HWND found;
-} Child;
-
-static BOOL CALLBACK child_like(HWND w, LPARAM param)
-{
-    Child *c = (Child *)param;
-    wchar_t cls[16];
-    if ((c->id && GetDlgCtrlID(w) != c->id) || !IsWindowVisible(w) ||
-        (c->cls && (!GetClassNameW(w, cls, 16) || _wcsicmp(cls, c->cls))))
-        return TRUE;
-    c->found = w;
-    return FALSE;
-}
-
-/* The name box keeps its classic control identifier in the Explorer-style
- * Open and Save dialogs: cmb13, the combo box that shows the name, or edt1,
- * the edit box that older ones have instead (both in Windows' table
- * "Explorer-Style Control Identifiers", from dlgs.h). Newer dialogs nest it
- * deep below the dialog, so all descendants are searched, not just its
- * children; the text goes into the combo box's own edit box. */
-static HWND name_box(HWND dialog)
-{
-    static const int ids[] = {cmb13, edt1};
-    for (int i = 0; i < 2; i++) {
-        Child box = {ids[i], NULL, NULL}, edit = {0, L"Edit", NULL};
-        EnumChildWindows(dialog, child_like, (LPARAM)&box);
-        if (!box.found)
-            continue;
-        EnumChildWindows(box.found, child_like, (LPARAM)&edit);
-        say("name box", L"0x%x%ls", ids[i], edit.found ? L", its edit box" : L"");
-        return edit.found ? edit.found : box.found;
-    }
-    return NULL;
-}
-
-/* Without a name box, the keys go to whatever has the keyboard in the
- * dialog, as if typed there. */
-static void type_keys(HWND dialog, const wchar_t *text)
-{
-    SetForegroundWindow(dialog);
-    settle(dialog);
-    for (const wchar_t *c = text; *c; c++) {
-        INPUT keys[2] = {{.type = INPUT_KEYBOARD}, {.type = INPUT_KEYBOARD}};
-        keys[0].ki.wScan = keys[1].ki.wScan = *c;
-        keys[0].ki.dwFlags = KEYEVENTF_UNICODE;
-        keys[1].ki.dwFlags = KEYEVENTF_UNICODE | KEYEVENTF_KEYUP;
-        SendInput(2, keys, sizeof keys[0]);
-    }
-    settle(dialog);
-}
 
 /* "a" "b" "c" from names one a line, as the dialog takes a list. */
 static wchar_t *quoted_list(const wchar_t *lines)
@@ -449,28 +521,116 @@ static wchar_t *list_file(const wchar_t *path)
     return quoted_list(lines);
 }
 
+/* The text goes to the name box itself, never as keys to whatever window
+ * is in front: on a shared desktop that may be anything. */
 static void type_text(HWND dialog, const wchar_t *text)
 {
-    HWND box = name_box(dialog);
+    const wchar_t *which;
+    HWND box = name_box(dialog, &which);
     DWORD_PTR r;
-    if (!box) {
-        say("name box", L"none: typed as keys");
-        type_keys(dialog, text);
-    } else if (!SendMessageTimeoutW(box, WM_SETTEXT, 0, (LPARAM)text, SMTO_NORMAL, 5000, &r)) {
+    if (!box)
+        fail(L"no name box: looked for " NAME_BOX_WANTED);
+    say("name box", L"%ls", which);
+    if (!SendMessageTimeoutW(box, WM_SETTEXT, 0, (LPARAM)text, SMTO_NORMAL, 5000, &r))
         fail(L"the name box did not take the text");
-    }
     say("typed", L"%ls", text);
 }
 
-/* Presses a button the way a click reports it to the dialog. The call
- * returns once the dialog has acted on it, unless that opened a message box
- * of its own, whose loop runs inside the call: then the wait ends, and the
- * box is for the next step. */
-static void press(HWND dialog, int id)
+/* Selects the entry `text` of the list of file types as a user's pick
+ * does. CB_SETCURSEL changes the selection without telling anyone ("This
+ * notification code is not sent when the current selection is set using
+ * the CB_SETCURSEL message", CBN_SELCHANGE), so the list's parent gets the
+ * notifications that the list sends for a pick: CBN_SELCHANGE, then
+ * CBN_SELENDOK ("the user's selection is to be processed"), on which
+ * Wine's dialog changes its filter (dlls/comdlg32/filedlg.c,
+ * FILEDLG95_FILETYPE_OnCommand). */
+static void pick_filter(HWND dialog, const wchar_t *text)
+{
+    static wchar_t entry[1024];
+    HWND box = types_box(dialog);
+    DWORD_PTR count = 0, len, r;
+    if (!box)
+        fail(L"no list of file types: looked for " TYPES_BOX_WANTED);
+    SendMessageTimeoutW(box, CB_GETCOUNT, 0, 0, SMTO_NORMAL, 5000, &count);
+    for (int i = 0; i < (int)count; i++) {
+        entry[0] = 0;
+        if (!SendMessageTimeoutW(box, CB_GETLBTEXTLEN, i, 0, SMTO_NORMAL, 5000, &len) || len >= 1024 ||
+            !SendMessageTimeoutW(box, CB_GETLBTEXT, i, (LPARAM)entry, SMTO_NORMAL, 5000, &r) || wcscmp(entry, text))
+            continue;
+        SendMessageTimeoutW(box, CB_SETCURSEL, i, 0, SMTO_NORMAL, 5000, &r);
+        for (int n = 0; n < 2; n++)
+            SendMessageTimeoutW(GetParent(box), WM_COMMAND,
+                                MAKEWPARAM(GetDlgCtrlID(box), n ? CBN_SELENDOK : CBN_SELCHANGE), (LPARAM)box,
+                                SMTO_NORMAL, 5000, &r);
+        settle(dialog);
+        say("filter", L"%ls", text_of(box));
+        return;
+    }
+    say("filter", L"%ls", text_of(box));
+    fail(L"no such entry in the list of file types");
+}
+
+/* Presses the button `id` below `window` the way a click reports it: as
+ * BN_CLICKED to the button's parent. The call returns once the dialog has
+ * acted on it, unless that opened a message box of its own, whose loop
+ * runs inside the call: then the wait ends, and the box is for the next
+ * step. Returns 0 when there is no such button. */
+static int press(HWND window, int id)
 {
     DWORD_PTR r;
-    SendMessageTimeoutW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), (LPARAM)GetDlgItem(dialog, id),
-                        SMTO_NORMAL, 2000, &r);
+    HWND button = find_in(window, id, L"Button", NULL, NULL);
+    if (button)
+        SendMessageTimeoutW(GetParent(button), WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), (LPARAM)button, SMTO_NORMAL,
+                            2000, &r);
+    return button != NULL;
+}
+
+/* The folder `typed` names, made absolute against the folder `shown`, if
+ * it is one; else empty. */
+static const wchar_t *typed_folder(const wchar_t *typed, const wchar_t *shown)
+{
+    static wchar_t path[32768];
+    wchar_t joined[32768];
+    int absolute = (typed[0] && typed[1] == L':') || (typed[0] == L'\\' && typed[1] == L'\\');
+    path[0] = 0;
+    if (!typed[0] || (!absolute && !shown[0]) || wcslen(typed) + wcslen(shown) + 2 > 32768)
+        return path;
+    swprintf(joined, 32768, absolute ? L"%ls" : L"%ls\\%ls", absolute ? typed : shown, typed);
+    DWORD n = GetFullPathNameW(joined, 32768, path, NULL);
+    DWORD attributes = n && n < 32768 ? GetFileAttributesW(path) : INVALID_FILE_ATTRIBUTES;
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY))
+        path[0] = 0;
+    for (size_t len = wcslen(path); len > 3 && path[len - 1] == L'\\';)
+        path[--len] = 0;
+    return path;
+}
+
+/* After an ok on a typed folder: waits until the dialog has closed, has
+ * brought up a box (it is then disabled), or shows the folder. Windows'
+ * view browses on its own after the ok returns, and resets the name box
+ * when it gets there; a step taken before then lands in the old folder or
+ * is wiped. Where the dialog does not tell its folder, the name box that
+ * no longer holds what was typed is the sign. */
+static void await_folder(HANDLE process, HWND dialog, const wchar_t *folder, const wchar_t *typed)
+{
+    static wchar_t want[32768];
+    wcscpy(want, folder);
+    for (DWORD waited = 0;; waited += POLL_MS) {
+        if (!IsWindow(dialog) || !IsWindowVisible(dialog) || !IsWindowEnabled(dialog) || find_dialog(dialog))
+            return;
+        const wchar_t *shown = dialog_folder(dialog), *which;
+        HWND box = name_box(dialog, &which);
+        if (shown[0] ? !_wcsicmp(shown, want) : (!box || wcscmp(text_of(box), typed))) {
+            say("folder", L"%ls", shown[0] ? shown : L"unknown (the name box was reset)");
+            return;
+        }
+        if (waited >= wait_ms) {
+            say("folder", L"%ls", shown[0] ? shown : L"unknown");
+            fail(L"the dialog did not show the typed folder in time");
+        }
+        if (WaitForSingleObject(process, POLL_MS) == WAIT_OBJECT_0)
+            return;
+    }
 }
 
 /* A message box over the dialog: reported, answered with `id`, and waited
@@ -485,11 +645,14 @@ static int answer_box(HANDLE process, HWND dialog, int id, DWORD ms)
     HWND text = GetDlgItem(box, 0xFFFF);  /* a message box's text */
     if (text)
         say("box text", L"%ls", text_of(text));
-    press(box, id);
-    /* A task dialog takes its buttons by TDM_CLICK_BUTTON. */
+    /* A task dialog takes an answer by TDM_CLICK_BUTTON ("Simulates the
+     * action of a button click in a task dialog", the button's identifier
+     * in wParam): where no button carries the answer's identifier, or the
+     * click did not close the box. */
+    int pressed = press(box, id);
     for (int i = 0; IsWindow(box) && i < 40; i++) {
-        if (i == 20)
-            PostMessageW(box, WM_USER + 102, id, 0);
+        if (i == (pressed ? 20 : 0))
+            PostMessageW(box, TDM_CLICK_BUTTON, id, 0);
         Sleep(POLL_MS);
     }
     say("answered", L"%ls", id == IDYES ? L"yes" : id == IDNO ? L"no" : L"ok");
@@ -564,17 +727,33 @@ int main(void)
         return DRIVER_FAILED;
     }
 
+    /* No error box may hold a run: a library that the program lacks while
+     * loading ends its start at once, with a status, rather than waiting
+     * for a click. The error mode is inherited ("A child process inherits
+     * the error mode of its parent process", SetErrorMode); the loader's
+     * box is the critical-error one, and SEM_NOGPFAULTERRORBOX keeps
+     * Windows Error Reporting quiet about a crash. */
+    SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX);
     STARTUPINFOW si = {.cb = sizeof si};
     PROCESS_INFORMATION pi;
+    DWORD status = DRIVER_FAILED;
+    wchar_t line[64];
     if (!CreateProcessW(NULL, _wcsdup(p), NULL, NULL, TRUE, 0, NULL, NULL, &si, &pi))
         fail(L"cannot start the program");
     child = pi.dwProcessId;
 
     HWND dialog = NULL;
+    static wchar_t folder[32768];
+    const wchar_t *typed = L"";
     if (nsteps) {
         dialog = wait_dialog(pi.hProcess, NULL, wait_ms);
-        if (!dialog)
-            fail(WaitForSingleObject(pi.hProcess, 0) ? L"no dialog in time" : L"no dialog: the program ended");
+        if (!dialog && WaitForSingleObject(pi.hProcess, 0))
+            fail(L"no dialog in time");
+        if (!dialog) {
+            GetExitCodeProcess(pi.hProcess, &status);
+            swprintf(line, 64, L"no dialog: the program ended with status 0x%08lX", status);
+            fail(line);
+        }
         settle(dialog);
         describe(dialog);
     }
@@ -585,19 +764,26 @@ int main(void)
             fail(L"the dialog had closed before this step");
         }
         if (!wcscmp(step, L"type") && i + 1 < nsteps) {
-            type_text(dialog, steps[++i]);
+            type_text(dialog, typed = steps[++i]);
         } else if (!wcscmp(step, L"names") && i + 1 < nsteps) {
             wchar_t lines[32768] = L"";
             for (int n = _wtoi(steps[++i]); n > 0 && i + 1 < nsteps; n--)
                 wcscat(wcscat(lines, steps[++i]), L"\n");
-            type_text(dialog, quoted_list(lines));
+            type_text(dialog, typed = quoted_list(lines));
         } else if (!wcscmp(step, L"list") && i + 1 < nsteps) {
-            type_text(dialog, list_file(steps[++i]));
+            type_text(dialog, typed = list_file(steps[++i]));
         } else if (!wcscmp(step, L"shot") && i + 1 < nsteps) {
             shot(dialog, steps[++i]);
+        } else if (!wcscmp(step, L"filter") && i + 1 < nsteps) {
+            pick_filter(dialog, steps[++i]);
         } else if (!wcscmp(step, L"ok") || !wcscmp(step, L"cancel")) {
             say("pressed", L"%ls", step);
-            press(dialog, step[0] == L'o' ? IDOK : IDCANCEL);
+            wcscpy(folder, step[0] == L'o' ? typed_folder(typed, dialog_folder(dialog)) : L"");
+            if (!press(dialog, step[0] == L'o' ? IDOK : IDCANCEL))
+                fail(step[0] == L'o' ? L"no button IDOK below the dialog" : L"no button IDCANCEL below the dialog");
+            if (folder[0])
+                await_folder(pi.hProcess, dialog, folder, typed);
+            typed = L"";
         } else if (!wcscmp(step, L"yes") || !wcscmp(step, L"no") || !wcscmp(step, L"dismiss")) {
             if (!answer_box(pi.hProcess, dialog, step[0] == L'y' ? IDYES : step[0] == L'n' ? IDNO : IDOK, wait_ms))
                 fail(L"no message box to answer");
@@ -613,14 +799,14 @@ int main(void)
         if (left) {
             settle(left);
             say(nsteps ? "left open" : "unexpected dialog", L"%ls", text_of(left));
-            press(left, IDCANCEL);
+            if (!press(left, IDCANCEL))
+                SendMessageTimeoutW(left, WM_COMMAND, IDCANCEL, 0, SMTO_NORMAL, 2000, NULL);
             failed = 1;
         }
         if (GetTickCount() - since > wait_ms)
             fail(L"the program did not end");
     }
-    DWORD status = DRIVER_FAILED;
     GetExitCodeProcess(pi.hProcess, &status);
-    say("status", L"%lu", status);
+    say("status", status > 0xFFFF ? L"%lu (0x%08lX)" : L"%lu", status, status);
     return failed ? DRIVER_FAILED : (int)status;
 }
