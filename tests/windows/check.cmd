@@ -296,26 +296,7 @@ rem hosted runner's user is an administrator, as /ru SYSTEM needs. The task
 rem runs a batch file that keeps the program's streams and status here.
 set "what=a run as SYSTEM from a scheduled task: status 1 at once, no dialog, and the message"
 if defined WINDOWS (
-    set "task=tamberlin check !RANDOM!"
-    del /q "!OUT!\*" 2>nul
-    > "!WORK!\task.cmd" echo @"!EXE!" x "!DOCS!\*.*" ^> "!OUT!\out.txt" 2^> "!OUT!\err.txt"
-    >> "!WORK!\task.cmd" echo @^> "!OUT!\status.txt" echo %%errorlevel%%
-    schtasks /create /tn "!task!" /ru SYSTEM /sc once /st 23:59 /f /tr "\"!WORK!\task.cmd\"" >nul 2>&1
-    if errorlevel 1 set "why=!why! schtasks could not create the task;"
-    schtasks /run /tn "!task!" >nul 2>&1
-    set "rc=none"
-    for /l %%T in (1 1 30) do if "!rc!"=="none" (
-        if exist "!OUT!\status.txt" (set /p rc=<"!OUT!\status.txt") else ping -n 2 127.0.0.1 >nul
-    )
-    if "!rc!"=="none" set "why=!why! the run had not ended after 30 seconds;"
-    schtasks /end /tn "!task!" >nul 2>&1
-    schtasks /delete /tn "!task!" /f >nul 2>&1
-    if not "!rc!"=="none" (
-        call :status 1
-        call :empty out.txt
-        set "text=No desktop to show the dialog on"
-        call :has err.txt
-    )
+    call :system_task
     call :end
 ) else (call :skip)
 
@@ -396,6 +377,38 @@ if errorlevel 1 set "why=!why! !where!.txt lacks the line !want!;"
 goto end
 
 rem --- Helpers -----------------------------------------------------------------
+
+rem The run as SYSTEM, by a task made for it and deleted after; !rc! is its
+rem status, or "none" when it had not ended within 30 seconds. (Apart from
+rem the block that calls it: Wine's cmd loses track of a block that holds
+rem this much.)
+:system_task
+set "task=tamberlin check !RANDOM!"
+del /q "!OUT!\*" 2>nul
+> "!WORK!\task.cmd" echo @"!EXE!" x "!DOCS!\*.*" ^> "!OUT!\out.txt" 2^> "!OUT!\err.txt"
+>> "!WORK!\task.cmd" echo @^> "!OUT!\status.txt" echo %%errorlevel%%
+schtasks /create /tn "!task!" /ru SYSTEM /sc once /st 23:59 /f /tr "\"!WORK!\task.cmd\"" >nul 2>&1
+if errorlevel 1 set "why=!why! schtasks could not create the task;"
+schtasks /run /tn "!task!" >nul 2>&1
+set "rc=none"
+for /l %%T in (1 1 30) do call :status_file
+schtasks /end /tn "!task!" >nul 2>&1
+schtasks /delete /tn "!task!" /f >nul 2>&1
+if "!rc!"=="none" (
+    set "why=!why! the run had not ended after 30 seconds;"
+    exit /b
+)
+call :status 1
+call :empty out.txt
+set "text=No desktop to show the dialog on"
+call :has err.txt
+exit /b
+
+:status_file
+if not "!rc!"=="none" exit /b
+if not exist "!OUT!\status.txt" ping -n 2 127.0.0.1 >nul
+if exist "!OUT!\status.txt" set /p rc=<"!OUT!\status.txt"
+exit /b
 
 rem Runs %1.exe from a folder of its own, with the marker library beside it
 rem under each planted name, and cancels its dialog; loaded_%1 names the
