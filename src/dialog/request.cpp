@@ -13,11 +13,12 @@ const char* const NoShortName[] = {
 const char NoFolderPicker[] = "No folder picker on this system";
 const char DialogFailed[] = "The dialog failed: error 0x";
 const char NoDesktop[] = "No desktop to show the dialog on";
+const char NoFileSystemPath[] = "Not a folder of the file system: ";
 
 // What is said when a dialog ends without a choice, by how it ended; a
 // cancel says nothing.
-const char* const EndMessage[] = {nullptr, nullptr, SelectionTooLong, DialogFailed, NoFolderPicker};
-static_assert(OsCancelled == 1 && OsTooLong == 2 && OsFailed == 3 && OsNoPicker == 4);
+const char* const EndMessage[] = {nullptr, nullptr, SelectionTooLong, DialogFailed, NoFolderPicker, NoFileSystemPath};
+static_assert(OsCancelled == 1 && OsTooLong == 2 && OsFailed == 3 && OsNoPicker == 4 && OsNoPath == 5);
 
 // The system's code as eight hexadecimal digits, as Windows' documentation
 // writes HRESULTs.
@@ -148,11 +149,18 @@ LineNames ShowDialog(DialogSettings& settings, Arena& arena)
         OsEndCommitOnTouch();
         answer = request.File;
     }
-    // Every end but a choice and a cancel is said, a failure with the code
-    // that the system gave for it.
+    // Every end but a choice and a cancel is said: a failure with the code
+    // that the system gave for it, an item outside the file system by the
+    // name that the picker left (terminated or not).
     if (result.End != OsChosen) {
+        const char16_t* detail = nullptr;
+        if (result.End == OsFailed) {
+            detail = HexCode(result.Error, arena);
+        } else if (result.End == OsNoPath) {
+            detail = CopyText(arena, answer, BoundedLength(answer, answer + SelectionChars));
+        }
         if (const char* message = EndMessage[result.End]) {
-            none.Message = Concat(arena, message, result.End == OsFailed ? HexCode(result.Error, arena) : nullptr);
+            none.Message = Concat(arena, message, detail);
         }
         return none;
     }

@@ -138,6 +138,8 @@ enum OsDialogEnd : uint32_t {
     OsTooLong,    // the choice does not fit the buffer (FNERR_BUFFERTOOSMALL)
     OsFailed,     // the dialog failed: Error says how
     OsNoPicker,   // the folder picker only: the system has none
+    OsNoPath,     // the folder picker only: the item chosen is nowhere in the file
+                  // system; Folder holds its name as the shell shows it
 };
 struct OsDialogResult {
     OsDialogEnd End;
@@ -176,7 +178,9 @@ struct OsFolderRequest {
 // `MaxFolder` units. OsNoPicker when the system has none (before Vista,
 // Server Core: it cannot be made, or takes not the options); OsCancelled
 // when Show reports HRESULT_FROM_WIN32(ERROR_CANCELLED); OsFailed, with the
-// HRESULT, when any other call from SetFolder to the path's fails.
+// HRESULT, when any other call from SetFolder to the path's fails;
+// OsNoPath, with the HRESULT and the item's name in `Folder`, when the item
+// chosen has no file-system path.
 OsDialogResult OsPickFolder(const OsFolderRequest& request);
 
 // Whether the process's window station is the visible one (WSF_VISIBLE),

@@ -311,6 +311,14 @@ OsDialogResult OsPickFolder(const OsFolderRequest& request)
     LPWSTR path;
     if (SUCCEEDED(result) && SUCCEEDED(result = picker->GetResult(&item))) {
         result = item->GetDisplayName(SIGDN_FILESYSPATH, &path);
+        // FOS_FORCEFILESYSTEM should let no other item through; should one
+        // come back all the same (a library, a phone), it is named as the
+        // address bar would name it, for the message.
+        if (FAILED(result) && SUCCEEDED(item->GetDisplayName(SIGDN_DESKTOPABSOLUTEEDITING, &path))) {
+            for (uint32_t i = 0; i < request.MaxFolder && (request.Folder[i] = path[i]); i++) {
+            }
+            return {OsNoPath, (uint32_t)result};
+        }
     }
     if (FAILED(result)) {
         return {OsFailed, (uint32_t)result};

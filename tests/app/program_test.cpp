@@ -167,6 +167,8 @@ const OutcomeCase OutcomeCases[] = {
      [] { Fake.DialogError = 0xFFFF; }},
     {"the save dialog fails", "t x *.txt /save", "C:\\a\0"s, "", "The dialog failed: error 0x00000002\n", 1,
      [] { Fake.DialogError = 2; }},
+    {"the picker's item is no folder of the file system", "t x C:\\ /folder", "This PC\\Phone\\DCIM\0"s, "",
+     "Not a folder of the file system: This PC\\Phone\\DCIM\n", 1, [] { Fake.NoFileSystemPath = true; }},
     // Without a visible window station nobody could answer a dialog: none
     // is shown. A bad call is still one; a window station that cannot be
     // told is taken for a visible one.

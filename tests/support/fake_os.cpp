@@ -733,7 +733,8 @@ OsDialogResult OsPickFolder(const OsFolderRequest& request)
     std::u16string path = WideText((Fake.WideAnswer ? *Fake.WideAnswer : Widen1252(*Fake.Answer)).c_str());
     path.resize(std::min<size_t>(path.size() + 1, request.MaxFolder));
     std::copy(path.begin(), path.end(), request.Folder);
-    return {OsChosen, 0};
+    // E_INVALIDARG: what a path is asked of an item that has none.
+    return Fake.NoFileSystemPath ? OsDialogResult{OsNoPath, 0x80070057} : OsDialogResult{OsChosen, 0};
 }
 
 OsDesktop OsWindowStation()

@@ -87,6 +87,9 @@ struct FakeOs {
     // The folder picker answers with Answer's text up to its NUL, or is
     // missing (before Vista, Server Core).
     bool NoFolderPicker = false;
+    // The folder picker's choice is nowhere in the file system (a phone, a
+    // library): Answer's text is its name as the shell shows it.
+    bool NoFileSystemPath = false;
     // The process's window station: WinSta0 of a logged-on user, or the
     // invisible one of a service; or the calls that tell fail.
     OsDesktop Desktop = OsDesktopVisible;
