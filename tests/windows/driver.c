@@ -723,7 +723,7 @@ int main(void)
         p++;
     if (wcscmp(arg, L"--") || !*p) {
         fputs("usage: driver [/wait SECONDS] [/report FILE] STEP... -- COMMAND LINE\n"
-              "       driver same FILE1 FILE2 | has FILE TEXT | echo FILE TEXT | alias PATH\n", stderr);
+              "       driver same FILE1 FILE2 | has FILE TEXT | line FILE TEXT | echo FILE TEXT | alias PATH | about\n", stderr);
         return DRIVER_FAILED;
     }
 
