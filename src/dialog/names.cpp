@@ -270,7 +270,6 @@ const char CannotTell[] = "Cannot tell which file 64-bit programs open by this n
 // and a share's "\\?\UNC\" becomes "\\".
 const char16_t* DriveForm(char16_t* path)
 {
-    static_assert(sizeof u"\\\\?\\UNC\\" == 9 * sizeof(char16_t));
     if (path[0] != u'\\' || path[1] != u'\\' || path[2] != u'?' || path[3] != u'\\') {
         return path;
     }

@@ -7,6 +7,7 @@
 
 static_assert(__builtin_offsetof(OPENFILENAMEW, pvReserved) == 76, "the request stops before pvReserved");
 static_assert(sizeof(WCHAR) == sizeof(char16_t), "UTF-16 units");
+static_assert(OsBufferTooSmall == FNERR_BUFFERTOOSMALL, "the seam names the refusal's code");
 
 namespace {
 
@@ -19,15 +20,20 @@ BOOL WINAPI CallControlHandler(DWORD event)
     return Handler && Handler(event);
 }
 
+// A function of kernel32 that older systems lack, so looked up rather than
+// imported: a missing import would stop the program from starting on them.
+// kernel32 is loaded in every process, so asking for it loads nothing.
+void* Kernel32(const char* name)
+{
+    return (void*)GetProcAddress(GetModuleHandleW(L"kernel32.dll"), name);
+}
+
 }  // namespace
 
 void OsRestrictLibrarySearch()
 {
-    // Looked up, not imported: Vista and 7 without KB2533623 lack it, and
-    // an import that is missing would stop the program from starting.
-    // kernel32 is loaded in every process, so asking for it loads nothing.
-    auto setDefaultDirectories = (BOOL(WINAPI*)(DWORD))(void*)GetProcAddress(
-        GetModuleHandleW(L"kernel32.dll"), "SetDefaultDllDirectories");
+    // Vista and 7 without KB2533623 lack it.
+    auto setDefaultDirectories = (BOOL(WINAPI*)(DWORD))Kernel32("SetDefaultDllDirectories");
     if (setDefaultDirectories) {
         setDefaultDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
     }
@@ -128,14 +134,6 @@ uint32_t OsShortPath(const char16_t* path, char16_t* buffer, uint32_t capacity)
 
 namespace {
 
-// A function of kernel32 that older systems lack, so looked up rather than
-// imported: a missing import would stop the program from starting on them.
-// kernel32 is loaded in every process, so asking for it loads nothing.
-void* Kernel32(const char* name)
-{
-    return (void*)GetProcAddress(GetModuleHandleW(L"kernel32.dll"), name);
-}
-
 // A file or a folder, whatever its rights: with no access asked for, a
 // handle still tells what the object is ("If this parameter is zero, the
 // application can query certain metadata such as file, directory, or
@@ -235,7 +233,7 @@ OsDialogResult ShowFileDialog(const OsDialogRequest& request, BOOL(WINAPI* show)
         return {OsChosen, 0};
     }
     DWORD error = CommDlgExtendedError();
-    return {error == FNERR_BUFFERTOOSMALL ? OsTooLong : error ? OsFailed : OsCancelled, error};
+    return {error == OsBufferTooSmall ? OsTooLong : error ? OsFailed : OsCancelled, error};
 }
 
 // A function of a system library, which is loaded by its full path: by a
@@ -309,15 +307,15 @@ OsDialogResult OsPickFolder(const OsFolderRequest& request)
         return {OsCancelled, 0};
     }
     LPWSTR path;
-    if (SUCCEEDED(result) && SUCCEEDED(result = picker->GetResult(&item))) {
-        result = item->GetDisplayName(SIGDN_FILESYSPATH, &path);
+    OsDialogResult end = {OsChosen, 0};
+    if (SUCCEEDED(result) && SUCCEEDED(result = picker->GetResult(&item)) &&
+        FAILED(result = item->GetDisplayName(SIGDN_FILESYSPATH, &path))) {
         // FOS_FORCEFILESYSTEM should let no other item through; should one
         // come back all the same (a library, a phone), it is named as the
         // address bar would name it, for the message.
-        if (FAILED(result) && SUCCEEDED(item->GetDisplayName(SIGDN_DESKTOPABSOLUTEEDITING, &path))) {
-            for (uint32_t i = 0; i < request.MaxFolder && (request.Folder[i] = path[i]); i++) {
-            }
-            return {OsNoPath, (uint32_t)result};
+        end = {OsNoPath, (uint32_t)result};
+        if (SUCCEEDED(item->GetDisplayName(SIGDN_DESKTOPABSOLUTEEDITING, &path))) {
+            result = S_OK;
         }
     }
     if (FAILED(result)) {
@@ -325,7 +323,7 @@ OsDialogResult OsPickFolder(const OsFolderRequest& request)
     }
     for (uint32_t i = 0; i < request.MaxFolder && (request.Folder[i] = path[i]); i++) {
     }
-    return {OsChosen, 0};
+    return end;
 }
 
 OsDesktop OsWindowStation()

@@ -41,6 +41,20 @@ def hexs(text: bytes) -> str:
     return text.hex()
 
 
+def make_prefix(env: dict):
+    """Makes the Wine prefix env['WINEPREFIX'] once, as env describes it
+    (WINEARCH, say); a marker file says that it was made whole, so that an
+    interrupted start is made again."""
+    prefix = env['WINEPREFIX']
+    if os.path.exists(os.path.join(prefix, '.made')):
+        return
+    shutil.rmtree(prefix, ignore_errors=True)
+    for argv in (['wineboot', '-i'], ['wineserver', '-w']):
+        subprocess.run(argv, env=env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL, timeout=300, check=True)
+    open(os.path.join(prefix, '.made'), 'w').close()
+
+
 def require_continued_fault():
     """Skips the calling module unless this machine continues a write that
     faulted in a reserved page once a vectored handler has committed the

@@ -83,11 +83,7 @@ def setUpModule():
     env = dict(os.environ, WINEPREFIX=prefix, WINEDEBUG='-all')
     for name in ('DISPLAY', 'WINEDLLOVERRIDES', 'TAMBERLIN_STUB'):
         env.pop(name, None)
-    if not os.path.exists(os.path.join(prefix, '.made')):
-        shutil.rmtree(prefix, ignore_errors=True)
-        tool(['wineboot', '-i'], env, timeout=300)
-        tool(['wineserver', '-w'], env)
-        open(os.path.join(prefix, '.made'), 'w').close()
+    winrun.make_prefix(env)
 
     env['DISPLAY'] = start_xvfb()
     ENV.update(env)

@@ -5,7 +5,6 @@ which a 64-bit program then opens as that very file. The sizes on disk
 tell the two notepads apart. A folder that Windows does not redirect keeps
 its name."""
 import os
-import shutil
 import subprocess
 import unittest
 
@@ -22,11 +21,7 @@ def tool(argv, env, check=True, timeout=300):
 def setUpModule():
     prefix = os.environ['WINEPREFIX'] + '-win64'
     env = dict(os.environ, WINEPREFIX=prefix, WINEARCH='win64', WINEDEBUG='-all')
-    if not os.path.exists(os.path.join(prefix, '.made')):
-        shutil.rmtree(prefix, ignore_errors=True)
-        tool(['wineboot', '-i'], env)
-        tool(['wineserver', '-w'], env)
-        open(os.path.join(prefix, '.made'), 'w').close()
+    winrun.make_prefix(env)
     tool(['wineserver', '-p'], env, check=False)
     unittest.addModuleCleanup(tool, ['wineserver', '-k'], env, check=False)
     tool(['wine', 'cmd', '/c', 'exit'], env)
