@@ -100,6 +100,13 @@ set_target_properties(stubdlg PROPERTIES PREFIX "" OUTPUT_NAME comdlg32
 target_link_options(stubdlg PRIVATE -static -Wl,--kill-at)
 target_link_libraries(stubdlg PRIVATE user32)
 
+# The item dialog's stand-in, a COM server that a prefix of its own
+# registers for both classes (winrun.item_stub_prefix).
+add_library(itemstub SHARED tests/tools/itemstub.c)
+set_target_properties(itemstub PROPERTIES PREFIX "" RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/itemstub)
+target_link_options(itemstub PRIVATE -static -Wl,--kill-at)
+target_link_libraries(itemstub PRIVATE ole32 uuid)
+
 # --- The Windows check ----------------------------------------------------------
 
 # What a plain Windows machine runs (tests/windows/check.cmd): the program,
@@ -150,6 +157,7 @@ set(WINE_ENV
     TAMBERLIN_PROBE=$<TARGET_FILE:probe_fault>
     TAMBERLIN_FLOOR=$<TARGET_FILE:floor>
     TAMBERLIN_STUB_DLL=$<TARGET_FILE:stubdlg>
+    TAMBERLIN_ITEMSTUB_DLL=$<TARGET_FILE:itemstub>
     TAMBERLIN_SOURCE=${CMAKE_SOURCE_DIR}
     TAMBERLIN_DRIVER=$<TARGET_FILE:driver>
     TAMBERLIN_NESTDLG=$<TARGET_FILE:nestdlg>

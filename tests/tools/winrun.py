@@ -2,7 +2,9 @@
 
 The launcher (TAMBERLIN_LAUNCH) hands the program the raw bytes, which
 `wine prog args` cannot do.  With `stub`, the program gets the test
-comdlg32.dll (TAMBERLIN_STUB_DLL) instead of the real dialog.
+comdlg32.dll (TAMBERLIN_STUB_DLL) instead of the real dialog; with `item`,
+it runs in a prefix whose item dialog classes are the test server
+(TAMBERLIN_ITEMSTUB_DLL).
 """
 import os
 import selectors
@@ -23,6 +25,19 @@ class Result(NamedTuple):
     err: bytes
     status: int
     request: Optional[dict]
+    # With `item`: the item dialog's record, one tuple per call, its texts
+    # decoded (tests/tools/itemstub.c).
+    calls: Optional[list] = None
+
+
+class Item(NamedTuple):
+    """What the stand-in item dialog answers (tests/tools/itemstub.c).
+    answer: the chosen items' names, "?" before one outside the file
+    system; None is a cancel. show: an HRESULT that Show fails with.
+    refuse: neither class can be created."""
+    answer: Optional[list] = None
+    show: Optional[int] = None
+    refuse: bool = False
 
 
 def winpath(path: str) -> str:
@@ -41,18 +56,63 @@ def hexs(text: bytes) -> str:
     return text.hex()
 
 
-def make_prefix(env: dict):
+def make_prefix(env: dict, setup=()):
     """Makes the Wine prefix env['WINEPREFIX'] once, as env describes it
-    (WINEARCH, say); a marker file says that it was made whole, so that an
-    interrupted start is made again."""
+    (WINEARCH, say), and runs each command of `setup` in it; a marker file
+    says that all of it was done, so that an interrupted start is made
+    again."""
     prefix = env['WINEPREFIX']
     if os.path.exists(os.path.join(prefix, '.made')):
         return
     shutil.rmtree(prefix, ignore_errors=True)
-    for argv in (['wineboot', '-i'], ['wineserver', '-w']):
+    # The server keeps the registry in memory until it ends: the wait is
+    # what puts the setup's keys on disk before the marker says so.
+    for argv in (['wineboot', '-i'], *setup, ['wineserver', '-w']):
         subprocess.run(argv, env=env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                        stderr=subprocess.DEVNULL, timeout=300, check=True)
     open(os.path.join(prefix, '.made'), 'w').close()
+
+
+ITEM_CLASSES = {'FileOpenDialog': '{DC1C5A9C-E88A-4DDE-A5A1-60F82A20AEF7}',
+                'FileSaveDialog': '{C0B4E2F3-BA21-4773-8DBA-335EC946EB8B}'}
+ITEM_DLL = 'C:\\itemstub\\itemstub.dll'
+_item_env = {}
+
+
+def item_stub_prefix() -> dict:
+    """The environment of a prefix beside the suite's whose two item dialog
+    classes are the stand-in server, for a 32-bit process; comdlg32 stays
+    Wine's own there. Made once; its copy of the server is refreshed when
+    the build's differs, and a server kept for the prefix a while."""
+    if _item_env:
+        return dict(_item_env)
+    env = dict(os.environ, WINEPREFIX=os.environ['WINEPREFIX'] + '-itemstub', WINEDEBUG='-all')
+    # Wine's combase reads in-process servers from HKLM only, and a 32-bit
+    # process in a 64-bit prefix from its 32-bit view (Wow6432Node), which
+    # /reg:32 writes.
+    setup = []
+    for clsid in ITEM_CLASSES.values():
+        key = 'HKLM\\Software\\Classes\\CLSID\\%s\\InprocServer32' % clsid
+        setup += [['wine', 'reg', 'add', key, '/ve', '/d', ITEM_DLL, '/f', '/reg:32'],
+                  ['wine', 'reg', 'add', key, '/v', 'ThreadingModel', '/d', 'Apartment', '/f', '/reg:32']]
+    make_prefix(env, setup)
+    built = os.environ['TAMBERLIN_ITEMSTUB_DLL']
+    target = os.path.join(env['WINEPREFIX'], 'drive_c', 'itemstub', 'itemstub.dll')
+    os.makedirs(os.path.dirname(target), exist_ok=True)
+    if not os.path.exists(target) or open(target, 'rb').read() != open(built, 'rb').read():
+        # A new file in its place, never one rewritten under a process that
+        # has the old one mapped.
+        shutil.copy(built, target + '.new')
+        os.replace(target + '.new', target)
+    # A server that outlives each test's program a minute, so that the runs
+    # do not each pay for its start, and that ends by itself; one already
+    # serving the prefix refuses, and serves. The first program of a server
+    # session starts Wine's services: a throwaway one takes that hit.
+    for argv in (['wineserver', '-p60'], ['wine', 'cmd', '/c', 'exit']):
+        subprocess.run(argv, env=env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL, timeout=300)
+    _item_env.update(env)
+    return dict(env)
 
 
 def require_continued_fault():
@@ -81,6 +141,17 @@ def _parse(path: str) -> Optional[dict]:
     with open(path, 'rb') as f:
         lines = f.read().decode('ascii').split('\n')
     return dict(line.split('=', 1) for line in lines if line)
+
+
+def _parse_calls(path: str) -> Optional[list]:
+    """The item dialog's record, with "u:" texts decoded from UTF-16LE."""
+    if not os.path.exists(path):
+        return None
+    with open(path, 'rb') as f:
+        lines = f.read().decode('ascii').split('\n')
+    return [tuple(bytes.fromhex(w[2:]).decode('utf-16-le', 'surrogatepass') if w.startswith('u:') else w
+                  for w in line.split(' '))
+            for line in lines if line]
 
 
 def _collect(proc):
@@ -121,11 +192,12 @@ def _collect(proc):
 
 def run(cmdline, exe: str = None, stub: tuple = None,
         env: dict = None, options=(), cwd: str = None, terminal: bool = False,
-        to_files: bool = False) -> Result:
+        to_files: bool = False, item: Item = None) -> Result:
     """cmdline: bytes for the ANSI command line as it is, a str for a
     UTF-16 one.
     stub: (answer,); answer None means cancel, bytes are the ANSI
     answer, a str the wide one.
+    item: run in item_stub_prefix(), the item dialog answering as it says.
     env entries override the inherited environment; None removes one.
     terminal: run on a pseudo-terminal (through `script`), so that both
     streams are consoles; `out` is then everything the terminal received
@@ -133,6 +205,8 @@ def run(cmdline, exe: str = None, stub: tuple = None,
     to_files: send the streams to files instead of pipes."""
     exe = exe or os.environ['TAMBERLIN_EXE']
     full_env = dict(os.environ, WINEDEBUG='-all')
+    if item is not None:
+        full_env.update(item_stub_prefix())
     for key, value in (env or {}).items():
         if value is None:
             full_env.pop(key, None)
@@ -164,6 +238,17 @@ def run(cmdline, exe: str = None, stub: tuple = None,
             elif stub[0] is not None:
                 with open(prefix + '.answer', 'wb') as f:
                     f.write(stub[0])
+        items = os.path.join(tmp, 'item')
+        if item is not None:
+            full_env['TAMBERLIN_ITEMSTUB'] = winpath(items)
+            if item.answer is not None:
+                with open(items + '.answer', 'wb') as f:
+                    f.write(''.join(name + '\0' for name in item.answer).encode('utf-16-le', 'surrogatepass'))
+            if item.show is not None:
+                with open(items + '.show', 'w') as f:
+                    f.write('%08X' % item.show)
+            if item.refuse:
+                open(items + '.refuse', 'w').close()
         argv = ['wine', os.environ['TAMBERLIN_LAUNCH'], winpath(exe),
                 winpath(cmdfile), *options]
         if terminal:
@@ -182,4 +267,5 @@ def run(cmdline, exe: str = None, stub: tuple = None,
                                     env=full_env, cwd=cwd, start_new_session=True)
             out, err = _collect(proc)
         request = _parse(prefix + '.request') if stub is not None else None
-        return Result(out, err, proc.returncode, request)
+        calls = _parse_calls(items + '.calls') if item is not None else None
+        return Result(out, err, proc.returncode, request, calls)
