@@ -78,7 +78,7 @@ endif()
 
 # The seam's contract against the Win32 binding: the same tables that the
 # host runs against the fake.
-add_executable(binding_tests ${BINDING_TESTS} src/win32/os_win32.cpp)
+add_executable(binding_tests ${BINDING_TESTS} src/win32/os_win32.cpp src/base/arena.cpp src/base/text.cpp)
 target_include_directories(binding_tests PRIVATE tests src)
 target_link_libraries(binding_tests PRIVATE GTest::gtest_main comdlg32)
 target_link_options(binding_tests PRIVATE -static)
