@@ -690,7 +690,7 @@ TEST(Program, RefusesWhatWinesDialogWritesPastTheBuffer)
             Fake.StrayWrite = c.strayWrite;
         });
         EXPECT_EQ(run.status, c.status);
-        EXPECT_EQ(run.out, c.count > 1 ? "" : "set f=Z:\\tmp\\probe\\many\\0000" + std::string(56, 'x') + ".txt\r\n");
+        EXPECT_TRUE(Same(run.out, c.count > 1 ? "" : "set f=Z:\\tmp\\probe\\many\\0000" + std::string(56, 'x') + ".txt\r\n"));
         EXPECT_EQ(run.err, c.err);
         EXPECT_FALSE(Fake.RequestSpoiled) << "what the dialog wrote past the buffer landed on the request";
     }
@@ -890,7 +890,8 @@ TEST(Program, SaysSoWhenMemoryRunsOut)
         {"no memory at all", 0, 255, false},
         {"not enough for the dialog's buffers", 16 << 10, 255, false},
         {"not enough for the line", 128 << 10, 1, true},
-        {"enough", 1 << 20, 0, true},
+        // The item dialog hands back the folder in every path.
+        {"enough", 4 << 20, 0, true},
     };
     const std::string line = RunProgramWith("t for *.* /multiselect", answer).out;
     ASSERT_GT(line.size(), 300000u);
@@ -899,7 +900,7 @@ TEST(Program, SaysSoWhenMemoryRunsOut)
         Outcome run = RunProgramWith("t for *.* /multiselect", answer, [&] { Fake.MemoryLimit = c.limit; });
         EXPECT_EQ(run.status, c.status) << "a choice that could not be written is no success";
         EXPECT_EQ(run.request.has_value(), c.dialog);
-        EXPECT_EQ(run.out, c.status == 0 ? line : "");
+        EXPECT_TRUE(Same(run.out, c.status == 0 ? line : ""));
         EXPECT_EQ(run.err, c.status == 0 ? "" : "Not enough memory\n");
         EXPECT_TRUE(Fake.MemoryReleased);
     }
