@@ -12,12 +12,14 @@
 
 namespace {
 
-// Address space for the worst line: a selection that fills the dialog's
-// 20480 units with a folder of about half of them and one-character names
-// makes some 5000 names that each repeat the folder, up to 4 bytes a unit
-// in the line's code page: about 210 MB. With /lines a long command string,
-// repeated on every line, can need more; that run ends as out of memory.
-// Only what is used is committed.
+// Address space for the worst line that the classic dialog can give: a
+// selection that fills its 20480 units with a folder of about half of them
+// and one-character names makes some 5000 names that each repeat the
+// folder, up to 4 bytes a unit in the line's code page: about 210 MB. The
+// item dialog's selection has no such bound, but tens of thousands of
+// ordinary paths take a few MB. A larger one, or with /lines a long command
+// string repeated on every line, ends as out of memory. Only what is used
+// is committed.
 constexpr ptrdiff_t ArenaReserve = 256 << 20;
 // Less address space will do for every ordinary run, should the system not
 // have that much in one piece; not so little that a dialog writing past its

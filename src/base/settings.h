@@ -29,10 +29,19 @@ enum DialogKind : uint32_t {
 // ANSI one, as the line has always been, the console's, or UTF-8.
 enum LineEncoding : uint32_t { AnsiEncoding, ConsoleEncoding, Utf8Encoding };
 
-// FOS_* bits of the folder picker: the file dialog's defaults (no change of
-// the current folder, path and name must exist), folders only, and only
-// those with a path, since the line must name one.
-constexpr uint32_t FolderOptions = 0x8 | 0x20 | 0x40 | 0x800 | 0x1000;
+// FOS_* bits of the item dialog that the program sets of its own. The
+// dialog's bits for the options' flags have the classic flags' values
+// (_FILEOPENDIALOGOPTIONS and OPENFILENAMEW), so those carry over as they
+// are.
+constexpr uint32_t FosNoChangeDir = 0x8;
+constexpr uint32_t FosPickFolders = 0x20;
+constexpr uint32_t FosForceFileSystem = 0x40;
+
+// The folder picker's: the file dialog's defaults (no change of the current
+// folder, path and name must exist), folders only, and only those with a
+// path, since the line must name one.
+constexpr uint32_t FolderOptions =
+    FosNoChangeDir | FosPickFolders | FosForceFileSystem | OfnPathMustExist | OfnFileMustExist;
 
 // Exit statuses.
 constexpr int32_t StatusChosen = 0;

@@ -182,6 +182,45 @@ Selection DecodeSelection(const char16_t* buffer, ptrdiff_t chars, bool multiple
     return selection;
 }
 
+Selection ItemSelection(const OsItems& items, Arena& arena)
+{
+    Selection selection = {};
+    selection.Count = items.Count;
+    selection.Names = New<const char16_t*>(arena, items.Count);
+    selection.NameLengths = New<ptrdiff_t>(arena, items.Count);
+    // With the folder apart, a name whose folder the code page lacks can
+    // still be written by the folder's alias, even a name that does not
+    // exist yet, which has none of its own.
+    const char16_t* first = items.Paths[0];
+    ptrdiff_t cut = Length(first);
+    while (cut > 0 && !IsSeparator(first[cut - 1])) {
+        cut--;
+    }
+    bool shared = true;
+    for (uint32_t i = 0; i < items.Count && shared; i++) {
+        const char16_t* path = items.Paths[i];
+        ptrdiff_t length = Length(path);
+        shared = length >= cut && CountSeparators(path + cut, length - cut) == 0;
+        for (ptrdiff_t k = 0; k < cut && shared; k++) {
+            shared = path[k] == first[k];
+        }
+    }
+    // Laid out as the classic dialog lays out its choice: one name's folder
+    // with its separator; several names' without, but for a root's.
+    ptrdiff_t skip = shared ? cut : 0;
+    selection.Folder = shared ? first : u"";
+    selection.FolderLength = skip;
+    if (shared && items.Count > 1 && cut > 1 && first[cut - 2] != u':') {
+        selection.FolderLength = cut - 1;
+        selection.AddSeparator = true;
+    }
+    for (uint32_t i = 0; i < items.Count; i++) {
+        selection.Names[i] = items.Paths[i] + skip;
+        selection.NameLengths[i] = Length(selection.Names[i]);
+    }
+    return selection;
+}
+
 LineNames NamesForLine(const Selection& selection, uint32_t codePage, const char* refusal, Arena& arena)
 {
     LineNames line = {};

@@ -1,6 +1,7 @@
 #pragma once
 #include <stdint.h>
 #include "base/arena.h"
+#include "os/os.h"
 
 // From what the dialog leaves in its buffer to names that the line can
 // carry: decoded in UTF-16, then each converted once into the line's code
@@ -31,6 +32,12 @@ using LineNames = FullNames<char>;
 // past them. `multiple`: the request allowed several names. A list that
 // does not end within the buffer was cut, and is no choice.
 Selection DecodeSelection(const char16_t* buffer, ptrdiff_t chars, bool multiple, Arena& arena);
+
+// The item dialog's choice, `items.Count` (at least one) full paths. When
+// they all lie in the first one's folder, that is the folder and the rest
+// are names, as a choice of the classic dialog's; else, as search results
+// may be, each is a name whole, with no folder.
+Selection ItemSelection(const OsItems& items, Arena& arena);
 
 // In a 32-bit run on 64-bit Windows, every full name as the file that the
 // dialog showed: a name that a 64-bit program opens as that same file

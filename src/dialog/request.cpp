@@ -13,12 +13,14 @@ const char* const NoShortName[] = {
 const char NoFolderPicker[] = "No folder picker on this system";
 const char DialogFailed[] = "The dialog failed: error 0x";
 const char NoDesktop[] = "No desktop to show the dialog on";
-const char NoFileSystemPath[] = "Not a folder of the file system: ";
+const char NoFolderPath[] = "Not a folder of the file system: ";
+const char NoFilePath[] = "Not a file of the file system: ";
 
 // What is said when a dialog ends without a choice, by how it ended; a
-// cancel says nothing.
-const char* const EndMessage[] = {nullptr, nullptr, SelectionTooLong, DialogFailed, NoFolderPicker, NoFileSystemPath};
-static_assert(OsCancelled == 1 && OsTooLong == 2 && OsFailed == 3 && OsNoPicker == 4 && OsNoPath == 5);
+// cancel says nothing. An item outside the file system is a folder to the
+// folder picker, a file to the others.
+const char* const EndMessage[] = {nullptr, nullptr, SelectionTooLong, DialogFailed, NoFolderPicker, NoFilePath};
+static_assert(OsCancelled == 1 && OsTooLong == 2 && OsFailed == 3 && OsNoItemDialog == 4 && OsNoPath == 5);
 
 // The system's code as eight hexadecimal digits, as Windows' documentation
 // writes HRESULTs.
@@ -105,16 +107,57 @@ OsDialogRequest FillRequest(const DialogSettings& settings, Arena& arena)
     return request;
 }
 
-OsFolderRequest FillFolderRequest(const DialogSettings& settings, Arena& arena)
+uint32_t ItemOptions(const DialogSettings& settings)
 {
-    OsFolderRequest request = {};
+    if (settings.Kind == PickOneFolder) {
+        return FolderOptions;
+    }
+    // OFN_HIDEREADONLY and OFN_EXPLORER are the classic dialog's own; the
+    // item dialog's bits of those values mean other things.
+    uint32_t options = settings.DialogFlags & (OfnOverwritePrompt | OfnAllowMultiSelect | OfnPathMustExist |
+                                               OfnFileMustExist | OfnNoReadOnlyReturn);
+    // The classic flag implies its path's; the item dialog's does not say so.
+    if (options & OfnFileMustExist) {
+        options |= OfnPathMustExist;
+    }
+    return options | FosNoChangeDir | FosForceFileSystem;
+}
+
+OsFileType* FileTypes(const char16_t* filter, uint32_t& count, Arena& arena)
+{
+    count = 0;
+    for (const char16_t* at = filter; *at; at += Length(at) + 1) {
+        at += Length(at) + 1;
+        count++;
+    }
+    OsFileType* types = New<OsFileType>(arena, count);
+    const char16_t* at = filter;
+    for (uint32_t i = 0; i < count; i++) {
+        types[i].Name = at;
+        at += Length(at) + 1;
+        types[i].Spec = at;
+        at += Length(at) + 1;
+    }
+    return types;
+}
+
+OsItemRequest FillItemRequest(const DialogSettings& settings, Arena& arena)
+{
+    OsItemRequest request = {};
+    request.Class = settings.Kind == SaveOne ? OsItemSave : OsItemOpen;
     request.Owner = settings.OwnerWindow;
-    request.InitialDir = settings.InitialDir ? settings.InitialDir : u"";
+    request.Options = ItemOptions(settings);
+    if (settings.Kind != PickOneFolder) {
+        const char16_t* filter = BuildFilter(settings.Patterns, arena);
+        request.Types = FileTypes(filter, request.TypeCount, arena);
+        request.TypeIndex = 1;
+        if (settings.Kind == SaveOne) {
+            request.DefaultExtension = DefaultExtension(filter, arena);
+        }
+    }
+    request.Folder = settings.InitialDir ? settings.InitialDir : u"";
     request.Title = settings.WindowTitle;
     request.Name = settings.InitialName ? settings.InitialName : u"";
-    request.Options = FolderOptions;
-    request.Folder = New<char16_t>(arena, SelectionChars);
-    request.MaxFolder = SelectionChars;
     return request;
 }
 
@@ -130,43 +173,44 @@ LineNames ShowDialog(DialogSettings& settings, Arena& arena)
         none.Message = Concat(arena, NoDesktop, nullptr);
         return none;
     }
-    OsDialogResult result;
-    const char16_t* answer;
-    if (settings.Kind == PickOneFolder) {
-        OsFolderRequest request = FillFolderRequest(settings, arena);
-        settings.ExitCode = StatusCancelled;
-        result = OsPickFolder(request);
-        answer = request.Folder;
-    } else {
-        OsDialogRequest request = FillRequest(settings, arena);
+    OsItemRequest request = FillItemRequest(settings, arena);
+    settings.ExitCode = StatusCancelled;
+    OsItems chosen = {};
+    OsDialogResult result = OsItemDialog(request, arena, chosen);
+    const char16_t* buffer = nullptr;
+    if (result.End == OsNoItemDialog && settings.Kind != PickOneFolder) {
+        OsDialogRequest classic = FillRequest(settings, arena);
         // Past the part of the arena committed so far, Wine's overrun would
         // fault: the pages up to the reservation's end commit as it writes.
-        OsCommitOnTouch((char*)(request.File + SelectionChars), arena.End);
-        settings.ExitCode = StatusCancelled;
-        result = (settings.Kind == SaveOne ? OsSaveFileDialog : OsOpenFileDialog)(request);
+        OsCommitOnTouch((char*)(classic.File + SelectionChars), arena.End);
+        result = (settings.Kind == SaveOne ? OsSaveFileDialog : OsOpenFileDialog)(classic);
         // Only the dialog's writes are taken in: past this, a touch out of
         // bounds is the program's own fault, and must end the run as one.
         OsEndCommitOnTouch();
-        answer = request.File;
+        buffer = classic.File;
     }
     // Every end but a choice and a cancel is said: a failure with the code
-    // that the system gave for it, an item outside the file system by the
-    // name that the picker left (terminated or not).
+    // that the system gave for it, an item outside the file system by its
+    // name.
     if (result.End != OsChosen) {
+        const char* message = EndMessage[result.End];
         const char16_t* detail = nullptr;
         if (result.End == OsFailed) {
             detail = HexCode(result.Error, arena);
         } else if (result.End == OsNoPath) {
-            detail = CopyText(arena, answer, BoundedLength(answer, answer + SelectionChars));
+            message = settings.Kind == PickOneFolder ? NoFolderPath : message;
+            detail = chosen.Paths[0];
         }
-        if (const char* message = EndMessage[result.End]) {
+        if (message) {
             none.Message = Concat(arena, message, detail);
         }
         return none;
     }
+    Selection selection = buffer ? DecodeSelection(buffer, SelectionChars, settings.Kind == OpenSeveral, arena)
+                                 : ItemSelection(chosen, arena);
     // The real names first, so that the alias and the code page are those
     // of the names written.
-    Selection selection = RealNames(DecodeSelection(answer, SelectionChars, settings.Kind == OpenSeveral, arena), arena);
+    selection = RealNames(selection, arena);
     LineNames names = NamesForLine(selection, settings.CodePage, NoShortName[settings.Encoding], arena);
     if (!names.Message) {
         settings.ExitCode = StatusChosen;

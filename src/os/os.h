@@ -1,6 +1,7 @@
 #pragma once
 #include <stddef.h>
 #include <stdint.h>
+#include "base/arena.h"
 
 // Every call that the program makes into the system, and nothing else. The
 // executable binds these to Win32 (src/win32); the host tests bind them to a
@@ -116,7 +117,7 @@ enum OsRedirection : uint32_t {
 // "\\?\", or "\\?\UNC\" for a share.
 OsRedirection OsRealPath(const char16_t* path, char16_t* buffer);
 
-// The file-open dialog's request: the fields of OPENFILENAMEW that the
+// The classic file dialog's request: the fields of OPENFILENAMEW that the
 // program sets. Every other field of the system's record is zero.
 struct OsDialogRequest {
     uint32_t StructSize;          // lStructSize
@@ -133,55 +134,75 @@ struct OsDialogRequest {
 
 // How a dialog ended.
 enum OsDialogEnd : uint32_t {
-    OsChosen,     // the user confirmed a choice, which is in the request's buffer
-    OsCancelled,  // cancelled or closed: the dialog reports no error
-    OsTooLong,    // the choice does not fit the buffer (FNERR_BUFFERTOOSMALL)
-    OsFailed,     // the dialog failed: Error says how
-    OsNoPicker,   // the folder picker only: the system has none
-    OsNoPath,     // the folder picker only: the item chosen is nowhere in the file
-                  // system; Folder holds its name as the shell shows it
+    OsChosen,        // the user confirmed a choice, which the dialog has handed back
+    OsCancelled,     // cancelled or closed: the dialog reports no error
+    OsTooLong,       // the classic dialog only: the choice does not fit the buffer (FNERR_BUFFERTOOSMALL)
+    OsFailed,        // the dialog failed: Error says how
+    OsNoItemDialog,  // the system has no common item dialog, or none that takes the request's options
+    OsNoPath,        // the item dialog only: an item chosen is nowhere in the file system; its
+                     // name as the shell shows it is the one path handed back
 };
 struct OsDialogResult {
     OsDialogEnd End;
-    uint32_t Error;  // OsFailed: CommDlgExtendedError's code, or the picker's HRESULT; else 0
+    uint32_t Error;  // OsFailed: CommDlgExtendedError's code, or the item dialog's HRESULT; else 0
 };
 
 // FNERR_BUFFERTOOSMALL, the code of the file dialogs' refusal of a choice
 // longer than MaxFile.
 constexpr uint32_t OsBufferTooSmall = 0x3003;
 
-// GetOpenFileNameW: shows the dialog modally. OsChosen once the user has
-// confirmed a choice, which the dialog has then left in `File`; after a
-// FALSE, CommDlgExtendedError tells a cancel or a close (0) from Windows'
-// refusal of a choice that does not fit `File` (OsTooLong, with the size
-// it needs in File's first unit) and from any other failure (OsFailed).
+// GetOpenFileNameW: shows the classic dialog modally. OsChosen once the
+// user has confirmed a choice, which the dialog has then left in `File`;
+// after a FALSE, CommDlgExtendedError tells a cancel or a close (0) from
+// Windows' refusal of a choice that does not fit `File` (OsTooLong, with the
+// size it needs in File's first unit) and from any other failure (OsFailed).
 OsDialogResult OsOpenFileDialog(const OsDialogRequest& request);
 
 // GetSaveFileNameW: the same for the "Save As" dialog, whose choice need
 // not exist.
 OsDialogResult OsSaveFileDialog(const OsDialogRequest& request);
 
-// The folder picker's request: what the program sets of IFileOpenDialog.
-struct OsFolderRequest {
-    void* Owner;                  // Show's owner window
-    const char16_t* InitialDir;   // SetFolder; empty: where the picker likes
-    const char16_t* Title;        // SetTitle; null: its own
-    const char16_t* Name;         // SetFileName: the name box
-    uint32_t Options;             // SetOptions: the whole set of FOS_* bits
-    char16_t* Folder;             // the chosen folder's full path comes back here
-    uint32_t MaxFolder;           // units of Folder
+// The common item dialog's classes: FileOpenDialog (which is the folder
+// picker too, with FOS_PICKFOLDERS) and FileSaveDialog.
+enum OsItemClass : uint32_t { OsItemOpen, OsItemSave };
+
+// One file type of the item dialog, as COMDLG_FILTERSPEC lays it out.
+struct OsFileType {
+    const char16_t* Name;  // what the list shows
+    const char16_t* Spec;  // the patterns, such as "*.txt;*.log"
 };
 
-// The folder picker (IFileOpenDialog), modal over `Owner`. COM and its
-// libraries are loaded on this call only, from the system folder. The
-// chosen folder's full path comes back in `Folder`, terminated when it fits
-// `MaxFolder` units. OsNoPicker when the system has none (before Vista,
-// Server Core: it cannot be made, or takes not the options); OsCancelled
-// when Show reports HRESULT_FROM_WIN32(ERROR_CANCELLED); OsFailed, with the
-// HRESULT, when any other call from SetFolder to the path's fails;
-// OsNoPath, with the HRESULT and the item's name in `Folder`, when the item
-// chosen has no file-system path.
-OsDialogResult OsPickFolder(const OsFolderRequest& request);
+// The item dialog's request: what the program sets of IFileDialog.
+struct OsItemRequest {
+    OsItemClass Class;
+    void* Owner;                       // Show's owner window
+    uint32_t Options;                  // SetOptions: the whole set of FOS_* bits
+    const OsFileType* Types;           // SetFileTypes, then SetFileTypeIndex(TypeIndex),
+    uint32_t TypeCount;                //   when TypeCount is not 0
+    uint32_t TypeIndex;                // one-based
+    const char16_t* DefaultExtension;  // SetDefaultExtension, without a dot; null: not called
+    const char16_t* Folder;            // SetFolder; empty: where the dialog likes
+    const char16_t* Title;             // SetTitle; null: its own
+    const char16_t* Name;              // SetFileName: the name box
+};
+
+// What the item dialog handed back: each item's full path, terminated, in
+// the order it gave them.
+struct OsItems {
+    const char16_t** Paths;
+    uint32_t Count;
+};
+
+// The common item dialog (IFileOpenDialog, IFileSaveDialog), modal over
+// `Owner`. COM and its libraries are loaded on this call only, from the
+// system folder. OsNoItemDialog when the class cannot be made or takes not
+// the options (before Vista, Server Core); OsCancelled when Show reports
+// HRESULT_FROM_WIN32(ERROR_CANCELLED); OsFailed, with the HRESULT, when any
+// other call from SetFileTypes to the last path's fails. OsChosen fills
+// `chosen` from `arena` with every item's file-system path, however many;
+// OsNoPath, with the HRESULT, holds the name of the first item that has
+// none. A folder that cannot be found leaves the dialog where it likes.
+OsDialogResult OsItemDialog(const OsItemRequest& request, Arena& arena, OsItems& chosen);
 
 // Whether the process's window station is the visible one (WSF_VISIBLE),
 // where a dialog can be seen and answered. A service, a scheduled task that

@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <commdlg.h>
 #include <shobjidl.h>
+#include "base/text.h"
 #include "os/os.h"
 
 static_assert(__builtin_offsetof(OPENFILENAMEW, pvReserved) == 76, "the request stops before pvReserved");
@@ -266,7 +267,7 @@ OsDialogResult OsSaveFileDialog(const OsDialogRequest& request)
     return ShowFileDialog(request, GetSaveFileNameW);
 }
 
-OsDialogResult OsPickFolder(const OsFolderRequest& request)
+OsDialogResult OsItemDialog(const OsItemRequest& request, Arena& arena, OsItems& chosen)
 {
     // Looked up at run time, so that the executable imports neither library
     // and every other run starts without them.
@@ -274,56 +275,96 @@ OsDialogResult OsPickFolder(const OsFolderRequest& request)
     auto create = (decltype(&CoCreateInstance))SystemFunction("ole32.dll", "CoCreateInstance");
     auto itemFor = (decltype(&SHCreateItemFromParsingName))SystemFunction("shell32.dll", "SHCreateItemFromParsingName");
     if (!initialize || !create || !itemFor) {
-        return {OsNoPicker, 0};
+        return {OsNoItemDialog, 0};
     }
     // Nothing is released: the process ends right after, and that frees it
-    // all. A picker that cannot take these options (none before Vista, none
-    // on Server Core) is no picker.
+    // all. A dialog that cannot take these options (none before Vista, none
+    // on Server Core) is no dialog.
     initialize(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
-    IFileDialog* picker;
-    if (FAILED(create(__uuidof(FileOpenDialog), nullptr, CLSCTX_INPROC_SERVER, __uuidof(IFileDialog),
-                      (void**)&picker)) ||
-        FAILED(picker->SetOptions(request.Options))) {
-        return {OsNoPicker, 0};
+    IFileDialog* dialog;
+    if (FAILED(create(request.Class == OsItemSave ? __uuidof(FileSaveDialog) : __uuidof(FileOpenDialog), nullptr,
+                      CLSCTX_INPROC_SERVER, __uuidof(IFileDialog), (void**)&dialog)) ||
+        FAILED(dialog->SetOptions(request.Options))) {
+        return {OsNoItemDialog, 0};
     }
-    // A folder that cannot be found leaves the picker where it likes; every
-    // other call that fails is the picker's failure, told by its HRESULT.
+    // The index is one-based, and must be set before Show
+    // (IFileDialog::SetFileTypeIndex). The default extension follows the
+    // type the user picks, when set before Show (SetDefaultExtension).
+    static_assert(sizeof(OsFileType) == sizeof(COMDLG_FILTERSPEC), "the seam's file type is COMDLG_FILTERSPEC");
     HRESULT result = S_OK;
+    if (request.TypeCount) {
+        result = dialog->SetFileTypes(request.TypeCount, (const COMDLG_FILTERSPEC*)request.Types);
+        if (SUCCEEDED(result)) {
+            result = dialog->SetFileTypeIndex(request.TypeIndex);
+        }
+    }
+    if (SUCCEEDED(result) && request.DefaultExtension) {
+        result = dialog->SetDefaultExtension((LPCWSTR)request.DefaultExtension);
+    }
+    // SetFolder, not SetDefaultFolder: the folder "is always selected when
+    // the dialog is opened, regardless of previous user action"
+    // (IFileDialog::SetFolder), where the default one loses to the folder
+    // last used. A folder that cannot be found leaves the dialog where it
+    // likes.
     IShellItem* item;
-    if (request.InitialDir[0] && SUCCEEDED(itemFor((LPCWSTR)request.InitialDir, nullptr, __uuidof(IShellItem),
-                                                   (void**)&item))) {
-        result = picker->SetFolder(item);
+    if (SUCCEEDED(result) && request.Folder[0] &&
+        SUCCEEDED(itemFor((LPCWSTR)request.Folder, nullptr, __uuidof(IShellItem), (void**)&item))) {
+        result = dialog->SetFolder(item);
     }
     if (SUCCEEDED(result) && request.Title) {
-        result = picker->SetTitle((LPCWSTR)request.Title);
+        result = dialog->SetTitle((LPCWSTR)request.Title);
     }
     if (SUCCEEDED(result)) {
-        result = picker->SetFileName((LPCWSTR)request.Name);
+        result = dialog->SetFileName((LPCWSTR)request.Name);
     }
     // A cancel comes back from Show as an error code of its own,
     // HRESULT_FROM_WIN32(ERROR_CANCELLED): "The user closed the window by
     // cancelling the operation" (IModalWindow::Show method, shobjidl_core.h).
-    if (SUCCEEDED(result) && (result = picker->Show((HWND)request.Owner)) == HRESULT_FROM_WIN32(ERROR_CANCELLED)) {
+    if (SUCCEEDED(result) && (result = dialog->Show((HWND)request.Owner)) == HRESULT_FROM_WIN32(ERROR_CANCELLED)) {
         return {OsCancelled, 0};
     }
-    LPWSTR path;
-    OsDialogResult end = {OsChosen, 0};
-    if (SUCCEEDED(result) && SUCCEEDED(result = picker->GetResult(&item)) &&
-        FAILED(result = item->GetDisplayName(SIGDN_FILESYSPATH, &path))) {
-        // FOS_FORCEFILESYSTEM should let no other item through; should one
-        // come back all the same (a library, a phone), it is named as the
-        // address bar would name it, for the message.
-        end = {OsNoPath, (uint32_t)result};
-        if (SUCCEEDED(item->GetDisplayName(SIGDN_DESKTOPABSOLUTEEDITING, &path))) {
-            result = S_OK;
+    // Every item of an Open dialog's choice comes from GetResults, which
+    // holds them all however many (IFileOpenDialog::GetResults); the Save
+    // dialog has one.
+    IShellItemArray* items = nullptr;
+    DWORD count = 1;
+    if (SUCCEEDED(result) && request.Class == OsItemOpen) {
+        IFileOpenDialog* open;
+        if (SUCCEEDED(result = dialog->QueryInterface(__uuidof(IFileOpenDialog), (void**)&open)) &&
+            SUCCEEDED(result = open->GetResults(&items)) && SUCCEEDED(result = items->GetCount(&count)) &&
+            count == 0) {
+            result = E_UNEXPECTED;  // a choice of nothing is no choice
         }
+    } else if (SUCCEEDED(result)) {
+        result = dialog->GetResult(&item);
     }
     if (FAILED(result)) {
         return {OsFailed, (uint32_t)result};
     }
-    for (uint32_t i = 0; i < request.MaxFolder && (request.Folder[i] = path[i]); i++) {
+    chosen.Paths = New<const char16_t*>(arena, count);
+    chosen.Count = count;
+    for (DWORD i = 0; i < count; i++) {
+        if (items && FAILED(result = items->GetItemAt(i, &item))) {
+            return {OsFailed, (uint32_t)result};
+        }
+        // "When an item does not have a file system path, a call to
+        // IShellItem::GetDisplayName on that item will fail" (SIGDN).
+        // FOS_FORCEFILESYSTEM should let no such item through; should one
+        // come back all the same (a library, a phone), it is named as the
+        // address bar would name it.
+        LPWSTR path;
+        if (FAILED(result = item->GetDisplayName(SIGDN_FILESYSPATH, &path))) {
+            if (FAILED(item->GetDisplayName(SIGDN_DESKTOPABSOLUTEEDITING, &path))) {
+                return {OsFailed, (uint32_t)result};
+            }
+            chosen.Paths[0] = CopyText(arena, (const char16_t*)path, Length((const char16_t*)path));
+            chosen.Count = 1;
+            return {OsNoPath, (uint32_t)result};
+        }
+        // The dialog's own copy is never freed: the process ends right after.
+        chosen.Paths[i] = CopyText(arena, (const char16_t*)path, Length((const char16_t*)path));
     }
-    return end;
+    return {OsChosen, 0};
 }
 
 OsDesktop OsWindowStation()

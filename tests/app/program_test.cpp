@@ -36,10 +36,42 @@ constexpr uint32_t Save = 0x2 | 0x800 | 0x8000;
 // FOS_NOCHANGEDIR, FOS_PICKFOLDERS, FOS_FORCEFILESYSTEM, FOS_PATHMUSTEXIST,
 // FOS_FILEMUSTEXIST.
 constexpr uint32_t FolderOnly = 0x8 | 0x20 | 0x40 | 0x800 | 0x1000;
+// The item dialog's options: those of the classic flags that it shares,
+// a file that must exist needing its path too, plus FOS_NOCHANGEDIR and
+// FOS_FORCEFILESYSTEM; never OFN_HIDEREADONLY's or OFN_EXPLORER's bits.
+constexpr uint32_t FosAny = 0x8 | 0x40, FosOpen = FosAny | 0x800 | 0x1000, FosMulti = 0x200;
+constexpr uint32_t FosSave = FosAny | 0x2 | 0x800 | 0x8000;
+const std::string NoFolderPicker = "No folder picker on this system\n";
 const std::string OneKind = "Only one of /multiselect, /save, /folder\n";
 const std::string TooLong = "Selection too long: pick fewer files\n";
 const std::string NoDesktop = "No desktop to show the dialog on\n";
 const std::optional<std::string> Cancel;
+
+// Which dialog a row is about: the common item dialog, the classic one
+// that stands in where the system has none, or both, which must then end
+// alike.
+enum Dialogs { Both, Item, Classic };
+
+// The checks of a run against the system's dialog: the item dialog where
+// it can be made, else the classic one.
+void UseDialog(Dialogs dialog)
+{
+    Fake.NoItemDialog = dialog == Classic;
+}
+
+// Texts compared whole, reported by where they first differ: a long line
+// is not dumped.
+testing::AssertionResult Same(const std::string& actual, const std::string& expected)
+{
+    if (actual == expected) {
+        return testing::AssertionSuccess();
+    }
+    size_t at = std::mismatch(actual.begin(), actual.begin() + std::min(actual.size(), expected.size()),
+                              expected.begin()).first - actual.begin();
+    return testing::AssertionFailure() << "differs at byte " << at << " of " << actual.size() << " (expected "
+                                       << expected.size() << "): \"" << actual.substr(at, 40) << "\" where \""
+                                       << expected.substr(at, 40) << "\" was expected";
+}
 
 struct Outcome {
     std::string out;
@@ -108,6 +140,7 @@ struct OutcomeCase {
     std::string err;
     int32_t status;
     void (*setup)() = nullptr;
+    Dialogs dialogs = Both;
 };
 
 const OutcomeCase OutcomeCases[] = {
@@ -147,28 +180,28 @@ const OutcomeCase OutcomeCases[] = {
     {"/lines, only the last open", "t x *.* /multiselect /lines /noquote /nocrlf", "D:\\x\0z\0a\0b\0\0"s,
      "x D:\\x\\z\r\nx D:\\x\\a\r\nx D:\\x\\b", "", 0},
     {"/lines, /save", "t x *.txt /lines /save", "C:\\new.txt\0"s, "x \"C:\\new.txt\"\r\n", "", 0},
-    {"/lines, /folder", "t x C:\\ /folder /lines /nocrlf", "C:\\pick\0"s, "x \"C:\\pick\"", "", 0},
+    {"/lines, /folder", "t x C:\\ /folder /lines /nocrlf", "C:\\pick\0"s, "x \"C:\\pick\"", "", 0, nullptr, Item},
     // The initial name's tail stands behind the dialog's NULs; it is no name.
     {"leftovers", "t type *.* T a-very-long-initial-name.txt", "C:\\a\0"s, "type \"C:\\a\"\r\n", "", 0},
     {"leftovers, multiple", "t type *.* T a-very-long-initial-name.txt /multiselect", "C:\\a\0\0"s,
      "type \"C:\\a\"\r\n", "", 0},
     // The save dialog's name and the folder picker's path make the same line.
     {"/save", "t type C:\\docs\\*.txt /save", "C:\\docs\\new.txt\0"s, "type \"C:\\docs\\new.txt\"\r\n", "", 0},
-    {"/folder", "t \"set f=\" C:\\pick\\ /FOLDER", "C:\\pick\\alpha\0"s, "set f=\"C:\\pick\\alpha\"\r\n", "", 0},
-    {"/folder, a root", "t \"set f=\" C:\\ /folder /noquote /nocrlf", "C:\\\0"s, "set f=C:\\", "", 0},
-    {"/folder, a share", "t x C:\\ /folder", "\\\\srv\\share\0"s, "x \"\\\\srv\\share\"\r\n", "", 0},
-    {"/folder cancelled", "t x C:\\ /folder", Cancel, "", "", 1},
-    {"no folder picker", "t x C:\\ /folder", "C:\\a\0"s, "", "No folder picker on this system\n", 1,
-     [] { Fake.NoFolderPicker = true; }},
+    {"/folder", "t \"set f=\" C:\\pick\\ /FOLDER", "C:\\pick\\alpha\0"s, "set f=\"C:\\pick\\alpha\"\r\n", "", 0, nullptr, Item},
+    {"/folder, a root", "t \"set f=\" C:\\ /folder /noquote /nocrlf", "C:\\\0"s, "set f=C:\\", "", 0, nullptr, Item},
+    {"/folder, a share", "t x C:\\ /folder", "\\\\srv\\share\0"s, "x \"\\\\srv\\share\"\r\n", "", 0, nullptr, Item},
+    {"/folder cancelled", "t x C:\\ /folder", Cancel, "", "", 1, nullptr, Item},
+    {"no folder picker", "t x C:\\ /folder", "C:\\a\0"s, "", NoFolderPicker, 1,
+     [] { Fake.NoItemDialog = true; }},
     // A failure is no cancel: it is said, with the system's code.
     {"the picker fails", "t x C:\\ /folder", "C:\\a\0"s, "", "The dialog failed: error 0x80004005\n", 1,
-     [] { Fake.DialogError = 0x80004005; }},
+     [] { Fake.DialogError = 0x80004005; }, Item},
     {"the open dialog fails", "t x *.* /multiselect", "C:\\a\0"s, "", "The dialog failed: error 0x0000FFFF\n", 1,
      [] { Fake.DialogError = 0xFFFF; }},
     {"the save dialog fails", "t x *.txt /save", "C:\\a\0"s, "", "The dialog failed: error 0x00000002\n", 1,
      [] { Fake.DialogError = 2; }},
     {"the picker's item is no folder of the file system", "t x C:\\ /folder", "This PC\\Phone\\DCIM\0"s, "",
-     "Not a folder of the file system: This PC\\Phone\\DCIM\n", 1, [] { Fake.NoFileSystemPath = true; }},
+     "Not a folder of the file system: This PC\\Phone\\DCIM\n", 1, [] { Fake.NoFileSystemPath = true; }, Item},
     // Without a visible window station nobody could answer a dialog: none
     // is shown. A bad call is still one; a window station that cannot be
     // told is taken for a visible one.
@@ -203,9 +236,15 @@ const OutcomeCase OutcomeCases[] = {
     // The statuses.
     {"cancelled", "t x C:\\*.*", Cancel, "", "", 1},
     // Windows' dialog refuses a selection too long for its buffer.
-    {"too long for the dialog", "t x *.* /multiselect", std::string(SelectionChars + 1, 'a'), "", TooLong, 1},
+    {"too long for the dialog", "t x *.* /multiselect", std::string(SelectionChars + 1, 'a'), "", TooLong, 1,
+     nullptr, Classic},
     {"just fits the dialog", "t x *.* /noquote", std::string(SelectionChars - 1, 'a') + '\0',
-     "x " + std::string(SelectionChars - 1, 'a') + "\r\n", "", 0},
+     "x " + std::string(SelectionChars - 1, 'a') + "\r\n", "", 0, nullptr, Classic},
+    // The item dialog has no buffer to fill.
+    {"longer than the classic buffer", "t x *.* /noquote", std::string(SelectionChars + 1, 'a') + '\0',
+     "x " + std::string(SelectionChars + 1, 'a') + "\r\n", "", 0, nullptr, Item},
+    {"an item outside the file system", "t x *.* /multiselect", "This PC\\Phone\\a.jpg\0"s, "",
+     "Not a file of the file system: This PC\\Phone\\a.jpg\n", 1, [] { Fake.NoFileSystemPath = true; }, Item},
     {"invalid option", "t cmd C:\\x\\*.* /multiselect /noquote /Unknown", "C:\\a\0"s, "",
      "Invalid option: /Unknown\n", 255},
     {"help after the path is an option", "t cmd C:\\x\\*.* /?", "C:\\a\0"s, "", "Invalid option: /?\n", 255},
@@ -235,41 +274,64 @@ TEST(Program, WritesTheLineOrTheMessageAndEndsWithItsStatus)
     };
     for (uint32_t ansi : {1252u, 932u, 65001u}) {
         for (const OutcomeCase& c : OutcomeCases) {
-            if (ansi != 1252 && !(ascii(c.cmdline) && ascii(c.answer.value_or("")))) {
-                continue;
-            }
-            SCOPED_TRACE(testing::Message() << c.label << " under " << ansi);
-            Outcome run = RunProgramWith(c.cmdline, c.answer, [&] {
-                Fake.AnsiCodePage = ansi;
-                if (c.setup) {
-                    c.setup();
+            for (Dialogs dialog : {Item, Classic}) {
+                if ((ansi != 1252 && !(ascii(c.cmdline) && ascii(c.answer.value_or("")))) ||
+                    (c.dialogs != Both && c.dialogs != dialog)) {
+                    continue;
                 }
-            });
-            EXPECT_EQ(run.out, c.out);
-            EXPECT_EQ(run.err, c.err);
-            EXPECT_EQ(run.status, c.status);
-            EXPECT_EQ(run.request.has_value(), c.status != 255 && Fake.Desktop != OsDesktopHidden)
-                << "a refused call shows no dialog, nor a run that nobody can see";
+                SCOPED_TRACE(testing::Message() << c.label << " under " << ansi << (dialog == Item ? ", item dialog" : ", classic dialog"));
+                Outcome run = RunProgramWith(c.cmdline, c.answer, [&] {
+                    Fake.AnsiCodePage = ansi;
+                    UseDialog(dialog);
+                    if (c.setup) {
+                        c.setup();
+                    }
+                });
+                EXPECT_TRUE(Same(run.out, c.out));
+                EXPECT_EQ(run.err, c.err);
+                EXPECT_EQ(run.status, c.status);
+                EXPECT_EQ(run.request.has_value(), c.status != 255 && Fake.Desktop != OsDesktopHidden && c.err != NoFolderPicker)
+                    << "a refused call shows no dialog, nor a run that nobody can see";
+                if (run.request) {
+                    EXPECT_EQ(run.request->Item, dialog == Item) << "the item dialog wherever it can be made";
+                }
+            }
         }
     }
 }
 
 TEST(Program, WritesAFullMultipleSelection)
 {
-    // Close to the 20480 characters the dialog is allowed.
-    std::string folder = "C:\\some folder\\with a longer name";
-    std::string answer = folder + '\0';
-    std::string line = "for";
-    for (int i = 0; i < 1400; i++) {
-        std::string name = "file " + std::to_string(10000 + i).substr(1) + ".dat";
-        answer += name + '\0';
-        line += " \"" + folder + "\\" + name + "\"";
+    // Close to the 20480 characters the classic dialog is allowed; the item
+    // dialog's 3000 names from three folders, as search results mix them,
+    // are more than three times that.
+    struct {
+        Dialogs dialog;
+        int count;
+        std::vector<std::string> folders;
+    } cases[] = {
+        {Item, 1400, {"C:\\some folder\\with a longer name"}},
+        {Classic, 1400, {"C:\\some folder\\with a longer name"}},
+        {Item, 3000, {"C:\\photos\\2024", "C:\\photos\\2025", "C:\\camera"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.count << " names in " << c.folders.size() << " folders");
+        // One folder, as the classic dialog lays out its choice; else the
+        // root, and names below it.
+        bool one = c.folders.size() == 1;
+        std::string answer = (one ? c.folders[0] : std::string("C:")) + '\0';
+        std::string line = "for";
+        for (int i = 0; i < c.count; i++) {
+            const std::string& folder = c.folders[i % c.folders.size()];
+            std::string name = "file " + std::to_string(10000 + i).substr(1) + ".dat";
+            answer += (one ? name : folder.substr(3) + "\\" + name) + '\0';
+            line += " \"" + folder + "\\" + name + "\"";
+        }
+        answer += '\0';
+        Outcome run = RunProgramWith("t for *.* /multiselect", answer, [&] { UseDialog(c.dialog); });
+        EXPECT_TRUE(Same(run.out, line + "\r\n"));
+        EXPECT_EQ(run.status, 0);
     }
-    answer += '\0';
-    ASSERT_LT(answer.size(), 20480u);
-    Outcome run = RunProgramWith("t for *.* /multiselect", answer);
-    EXPECT_EQ(run.out, line + "\r\n");
-    EXPECT_EQ(run.status, 0);
 }
 
 using Aliases = std::vector<std::pair<std::u16string, std::u16string>>;
@@ -285,6 +347,7 @@ struct NameCase {
     int32_t status;
     uint32_t console = 850;  // 0: the process has no console
     bool wow64 = false;      // a 32-bit run on 64-bit Windows, with Windows64's files
+    Dialogs dialogs = Both;
 };
 
 // 64-bit Windows as this 32-bit program and a 64-bit one see it: the same
@@ -343,8 +406,9 @@ const NameCase NameCases[] = {
     {"saved in an aliased folder", 1252, "*.* /save", u"C:\\work\\\u76EE\u5F55\\new.txt\0"s,
      {{u"C:\\work\\\u76EE\u5F55\\", u"C:\\work\\9A3F~1\\"}}, "set f=\"C:\\work\\9A3F~1\\new.txt\"\r\n", "", 0},
     {"folder by its alias", 1252, "C:\\ /folder", u"C:\\pick\\\u0141\u00F3d\u017A\0"s,
-     {{u"C:\\pick\\\u0141\u00F3d\u017A", u"C:\\pick\\ODZ~1"}}, "set f=\"C:\\pick\\ODZ~1\"\r\n", "", 0},
-    {"folder without an alias", 1252, "C:\\ /folder", u"C:\\\u4E2D\0"s, {}, "", NoForm + "C:\\?\n", 1},
+     {{u"C:\\pick\\\u0141\u00F3d\u017A", u"C:\\pick\\ODZ~1"}}, "set f=\"C:\\pick\\ODZ~1\"\r\n", "", 0, 850, false, Item},
+    {"folder without an alias", 1252, "C:\\ /folder", u"C:\\\u4E2D\0"s, {}, "", NoForm + "C:\\?\n", 1, 850, false,
+     Item},
     {"new name outside the code page", 1252, "*.* /maynotexist", u"C:\\d\\\u0141.txt\0"s, {}, "",
      NoForm + "C:\\d\\?.txt\n", 1},
     {"multiple, all held", 1252, "*.* /multiselect", u"C:\\d\0a\0caf\u00E9\0\0"s, {},
@@ -358,13 +422,13 @@ const NameCase NameCases[] = {
     // One name without an exact form spoils the whole list: all or nothing.
     {"multiple, one bad name", 1252, "*.* /multiselect", u"C:\\d\0a\0\u4E2D.txt\0b\0\0"s, {}, "",
      NoForm + "C:\\d\\?.txt\n", 1},
-    {"multiple, folder alias of fewer parts", 1252, "*.* /multiselect", u"C:\\d\\\u4E2D\0a\0\0"s,
+    {"multiple, folder alias of fewer parts", 1252, "*.* /multiselect", u"C:\\d\\\u4E2D\0a\0b\0\0"s,
      {{u"C:\\d\\\u4E2D", u"C:\\_~1"}}, "", NoForm + "C:\\d\\?\n", 1},
-    {"multiple, bad folder", 1252, "*.* /multiselect", u"C:\\\u4E2D\0a\0\0"s, {}, "", NoForm + "C:\\?\n", 1},
+    {"multiple, bad folder", 1252, "*.* /multiselect", u"C:\\\u4E2D\0a\0b\0\0"s, {}, "", NoForm + "C:\\?\n", 1},
     {"single under multiple", 1252, "*.* /multiselect", u"C:\\d\\\u4E2D\0\0"s, {{u"C:\\d\\\u4E2D", u"C:\\d\\_~1"}},
      "set f=\"C:\\d\\_~1\"\r\n", "", 0},
-    {"cut list", 1252, "*.* /multiselect", u"C:\\d\0a\0"s + std::u16string(20480 - 7, u'n'), {}, "",
-     "Selection too long: pick fewer files\n", 1},
+    {"cut list", 1252, "*.* /multiselect", u"C:\\d\0a\0"s + std::u16string(SelectionChars - 7, u'n'), {}, "",
+     TooLong, 1, 850, false, Classic},
     // A backslash byte inside a character is never taken for a separator.
     {"932, trail byte", 932, "*.*", u"C:\\w\\\u4E00\u89A7\u8868\\a.txt\0"s, {},
      "set f=\"C:\\w\\\x88\xEA\x97\x97\x95\x5C\\a.txt\"\r\n", "", 0},
@@ -415,7 +479,7 @@ const NameCase NameCases[] = {
     {"WoW64: new outside", 1252, "*.* /save", u"C:\\d\\new.txt\0"s, {}, "set f=\"C:\\d\\new.txt\"\r\n", "", 0, 850,
      true},
     {"WoW64: folder", 1252, "C:\\ /folder", u"C:\\Windows\\System32\0"s, {},
-     "set f=\"C:\\Windows\\SysWOW64\"\r\n", "", 0, 850, true},
+     "set f=\"C:\\Windows\\SysWOW64\"\r\n", "", 0, 850, true, Item},
     {"WoW64: share", 1252, "*.*", u"C:\\Windows\\System32\\share.txt\0"s, {}, "set f=\"\\\\srv\\s\\share.txt\"\r\n",
      "", 0, 850, true},
     {"WoW64: no final path", 1252, "*.*", u"C:\\Windows\\System32\\calc.exe\0"s, {}, "",
@@ -442,27 +506,33 @@ const NameCase NameCases[] = {
 TEST(Program, NeverWritesANameThatIsNotTheChosenFile)
 {
     for (const NameCase& c : NameCases) {
-        SCOPED_TRACE(c.label);
-        Outcome run = RunProgramWith("t \"set f=\" " + c.params, Cancel, [&] {
-            Fake.AnsiCodePage = c.ansi;
-            Fake.WideAnswer = c.answer;
-            Fake.ShortPaths = c.aliases;
-            Fake.ConsoleCodePage = c.console;
-            Fake.Wow64 = c.wow64;
-            Fake.Files = Windows64;
-            Fake.FinalPaths = FinalPaths64;
-        });
-        // Only a WoW64 process asks which file a name is.
-        EXPECT_EQ(std::count(Fake.Calls.begin(), Fake.Calls.end(), "OsRealPath") > 0, c.wow64)
-            << "which file a name is, asked only in WoW64";
-        EXPECT_EQ(run.status, c.status);
-        EXPECT_EQ(run.out, c.out);
-        EXPECT_EQ(run.err, c.err);
-        // The message goes out as the others do: text, then its LF.
-        if (!c.err.empty()) {
-            ASSERT_EQ(Fake.Writes.size(), 3u);
-            EXPECT_EQ(Fake.Writes[2].Via, "file");
-            EXPECT_EQ(Fake.Writes[2].Bytes, "\n");
+        for (Dialogs dialog : {Item, Classic}) {
+            if (c.dialogs != Both && c.dialogs != dialog) {
+                continue;
+            }
+            SCOPED_TRACE(testing::Message() << c.label << (dialog == Item ? ", item dialog" : ", classic dialog"));
+            Outcome run = RunProgramWith("t \"set f=\" " + c.params, Cancel, [&] {
+                UseDialog(dialog);
+                Fake.AnsiCodePage = c.ansi;
+                Fake.WideAnswer = c.answer;
+                Fake.ShortPaths = c.aliases;
+                Fake.ConsoleCodePage = c.console;
+                Fake.Wow64 = c.wow64;
+                Fake.Files = Windows64;
+                Fake.FinalPaths = FinalPaths64;
+            });
+            // Only a WoW64 process asks which file a name is.
+            EXPECT_EQ(std::count(Fake.Calls.begin(), Fake.Calls.end(), "OsRealPath") > 0, c.wow64)
+                << "which file a name is, asked only in WoW64";
+            EXPECT_EQ(run.status, c.status);
+            EXPECT_EQ(run.out, c.out);
+            EXPECT_EQ(run.err, c.err);
+            // The message goes out as the others do: text, then its LF.
+            if (!c.err.empty()) {
+                ASSERT_EQ(Fake.Writes.size(), 3u);
+                EXPECT_EQ(Fake.Writes[2].Via, "file");
+                EXPECT_EQ(Fake.Writes[2].Bytes, "\n");
+            }
         }
     }
 }
@@ -549,7 +619,8 @@ TEST(Program, CommitsMemoryAsTheSelectionNeedsIt)
 
     // Every name of a full selection needs an alias: what each takes is
     // given back, so memory follows the line (some 50 KB here), not the
-    // names times the folder (some 10 MB).
+    // names times the folder (some 10 MB). The classic dialog's choice is
+    // the folder once; the item dialog's repeats it in every path anyway.
     std::u16string folder = u"C:\\" + std::u16string(2000, u'\u0141');
     std::u16string answer = folder + u'\0';
     for (int i = 0; answer.size() < 20400; i++) {
@@ -557,6 +628,7 @@ TEST(Program, CommitsMemoryAsTheSelectionNeedsIt)
     }
     answer += u'\0';
     Outcome all = RunProgramWith("t x *.* /multiselect", Cancel, [&] {
+        UseDialog(Classic);
         Fake.WideAnswer = answer;
         // The folder's alias, and each name's: "N" and its number.
         Fake.ShortPathRule = [&](const std::u16string& path) {
@@ -577,7 +649,10 @@ TEST(Program, CommitsMemoryAsTheSelectionNeedsIt)
         answer += std::u16string(1, (char16_t)(u'a' + names % 26)) + u'\0';
     }
     answer += u'\0';
-    Outcome fullest = RunProgramWith("t x *.* /multiselect /utf8", Cancel, [&] { Fake.WideAnswer = answer; });
+    Outcome fullest = RunProgramWith("t x *.* /multiselect /utf8", Cancel, [&] {
+        UseDialog(Classic);
+        Fake.WideAnswer = answer;
+    });
     EXPECT_EQ(fullest.status, 0);
     EXPECT_EQ(fullest.out.size(), names * (3 + 3 * 10237 + 5) + 3);
     EXPECT_LT(Fake.Committed, (ptrdiff_t)fullest.out.size() + (1 << 20));
@@ -609,12 +684,13 @@ TEST(Program, RefusesWhatWinesDialogWritesPastTheBuffer)
         }
         answer += u'\0';
         Outcome run = RunProgramWith("t \"set f=\" *.* \"Pick files\" /multiselect /noquote", Cancel, [&] {
+            UseDialog(Classic);
             Fake.WideAnswer = answer;
             Fake.DialogOverruns = true;
             Fake.StrayWrite = c.strayWrite;
         });
         EXPECT_EQ(run.status, c.status);
-        EXPECT_EQ(run.out, c.count > 1 ? "" : "set f=Z:\\tmp\\probe\\many\\0000" + std::string(56, 'x') + ".txt\r\n");
+        EXPECT_TRUE(Same(run.out, c.count > 1 ? "" : "set f=Z:\\tmp\\probe\\many\\0000" + std::string(56, 'x') + ".txt\r\n"));
         EXPECT_EQ(run.err, c.err);
         EXPECT_FALSE(Fake.RequestSpoiled) << "what the dialog wrote past the buffer landed on the request";
     }
@@ -627,74 +703,85 @@ struct RequestCase {
     std::string filter;
     std::optional<std::string> title;
     std::string file;
-    uint32_t flags;
+    uint32_t flags;    // the classic dialog's
+    uint32_t options;  // the item dialog's
     std::string call = "open";
     std::optional<std::string> defExt = {};
 };
 
 const RequestCase RequestCases[] = {
     {"options", "C:\\docs\\*.txt;*.log /MultiSelect /NOCRLF", "C:\\docs\\", "*.txt;*.log\0*.txt;*.log\0\0"s, {},
-     "", Hide | MustExist | Multi},
-    {"folder only", "C:\\docs\\ /maynotexist /multiselect", "C:\\docs\\", "\0"s, {}, "", Hide | Multi},
+     "", Hide | MustExist | Multi, FosOpen | FosMulti},
+    {"folder only", "C:\\docs\\ /maynotexist /multiselect", "C:\\docs\\", "\0"s, {}, "", Hide | Multi, FosAny | FosMulti},
     {"title and names", "C:\\x\\*.* Choose a.txt b.txt", "C:\\x\\", "*.*\0*.*\0\0"s, "Choose", "b.txt",
-     Hide | MustExist},
+     Hide | MustExist, FosOpen},
     {"quoted", "\"C:\\My Docs\\*.t x t\" \"Pick one\" \"my name.txt\"", "C:\\My Docs\\", "*.t x t\0*.t x t\0\0"s,
-     "Pick one", "my name.txt", Hide | MustExist},
-    {"share", "\\\\server\\share\\*.csv", "\\\\server\\share\\", "*.csv\0*.csv\0\0"s, {}, "", Hide | MustExist},
+     "Pick one", "my name.txt", Hide | MustExist, FosOpen},
+    {"share", "\\\\server\\share\\*.csv", "\\\\server\\share\\", "*.csv\0*.csv\0\0"s, {}, "", Hide | MustExist, FosOpen},
     {"empty ends the walk", "C:\\x\\*.* \"\" /multiselect Title", "C:\\x\\", "*.*\0*.*\0\0"s, {}, "",
-     Hide | MustExist},
-    {"empty path alone", "\"\"", "", "*.*\0*.*\0\0"s, {}, "", Hide | MustExist},
-    {"title is not checked", "C:\\x\\*.* C:\\title?.txt", "C:\\x\\", "*.*\0*.*\0\0"s, "C:\\title?.txt", "", Hide | MustExist},
-    {"empty path", "\"\" Title /multiselect", "", "*.*\0*.*\0\0"s, "Title", "", Hide | MustExist | Multi},
-    {"no path", "", "", "*.*\0*.*\0\0"s, {}, "", Hide | MustExist},
+     Hide | MustExist, FosOpen},
+    {"empty path alone", "\"\"", "", "*.*\0*.*\0\0"s, {}, "", Hide | MustExist, FosOpen},
+    {"title is not checked", "C:\\x\\*.* C:\\title?.txt", "C:\\x\\", "*.*\0*.*\0\0"s, "C:\\title?.txt", "", Hide | MustExist, FosOpen},
+    {"empty path", "\"\" Title /multiselect", "", "*.*\0*.*\0\0"s, "Title", "", Hide | MustExist | Multi, FosOpen | FosMulti},
+    {"no path", "", "", "*.*\0*.*\0\0"s, {}, "", Hide | MustExist, FosOpen},
     {"high bytes", "C:\\x\\*.* T \xe9t\xe9.txt", "C:\\x\\", "*.*\0*.*\0\0"s, "T", "\xe9t\xe9.txt",
-     Hide | MustExist},
-    {"slashed path", "/multiselect", "C:\\", "multiselect\0multiselect\0\0"s, {}, "", Hide | MustExist},
+     Hide | MustExist, FosOpen},
+    {"slashed path", "/multiselect", "C:\\", "multiselect\0multiselect\0\0"s, {}, "", Hide | MustExist, FosOpen},
     // Resolved against the current directory C:\work.
-    {"relative", "*.txt;*.doc", "C:\\work\\", "*.txt;*.doc\0*.txt;*.doc\0\0"s, {}, "", Hide | MustExist},
-    {"relative folder", "sub/dir/../*.txt", "C:\\work\\sub\\", "*.txt\0*.txt\0\0"s, {}, "", Hide | MustExist},
-    {"drive alone", "C:", "C:\\work\\", "\0"s, {}, "", Hide | MustExist},
-    {"drive's current folder", "C:*.txt", "C:\\work\\", "*.txt\0*.txt\0\0"s, {}, "", Hide | MustExist},
+    {"relative", "*.txt;*.doc", "C:\\work\\", "*.txt;*.doc\0*.txt;*.doc\0\0"s, {}, "", Hide | MustExist, FosOpen},
+    {"relative folder", "sub/dir/../*.txt", "C:\\work\\sub\\", "*.txt\0*.txt\0\0"s, {}, "", Hide | MustExist, FosOpen},
+    {"drive alone", "C:", "C:\\work\\", "\0"s, {}, "", Hide | MustExist, FosOpen},
+    {"drive's current folder", "C:*.txt", "C:\\work\\", "*.txt\0*.txt\0\0"s, {}, "", Hide | MustExist, FosOpen},
     // Patterns are not path text: the system would drop a final dot.
-    {"no extension", "sub\\*.", "C:\\work\\sub\\", "*.\0*.\0\0"s, {}, "", Hide | MustExist},
+    {"no extension", "sub\\*.", "C:\\work\\sub\\", "*.\0*.\0\0"s, {}, "", Hide | MustExist, FosOpen},
     // Named filters, the first one selected.
     {"named filters", "\"C:\\docs\\Text files (*.txt)|*.txt;*.text|All files|*.*\"", "C:\\docs\\",
-     "Text files (*.txt)\0*.txt;*.text\0All files\0*.*\0\0"s, {}, "", Hide | MustExist},
+     "Text files (*.txt)\0*.txt;*.text\0All files\0*.*\0\0"s, {}, "", Hide | MustExist, FosOpen},
     // The save dialog: the default extension is the first filter's first
     // pattern's, when that is a plain "*.ext".
     {"save", "C:\\docs\\*.txt;*.log T report /save", "C:\\docs\\", "*.txt;*.log\0*.txt;*.log\0\0"s, "T",
-     "report", Hide | Save, "save", "txt"},
+     "report", Hide | Save, FosSave, "save", "txt"},
+    {"save, the whole extension", "C:\\d\\*.html T report /save", "C:\\d\\", "*.html\0*.html\0\0"s, "T", "report",
+     Hide | Save, FosSave, "save", "html"},
     {"save, named", "\"C:\\d\\Logs|*.log;*.txt|All|*.*\" /save /maynotexist", "C:\\d\\",
-     "Logs\0*.log;*.txt\0All\0*.*\0\0"s, {}, "", Hide | Save, "save", "log"},
+     "Logs\0*.log;*.txt\0All\0*.*\0\0"s, {}, "", Hide | Save, FosSave, "save", "log"},
     {"save, first filter any", "\"C:\\d\\All|*.*|Text|*.txt\" /save", "C:\\d\\", "All\0*.*\0Text\0*.txt\0\0"s, {},
-     "", Hide | Save, "save"},
-    {"save, wildcard", "C:\\d\\*.t?t /save", "C:\\d\\", "*.t?t\0*.t?t\0\0"s, {}, "", Hide | Save, "save"},
-    {"save, two dots", "C:\\d\\*.tar.gz /save", "C:\\d\\", "*.tar.gz\0*.tar.gz\0\0"s, {}, "", Hide | Save, "save"},
-    {"save, not a bare star", "C:\\d\\r*.txt /save", "C:\\d\\", "r*.txt\0r*.txt\0\0"s, {}, "", Hide | Save,
+     "", Hide | Save, FosSave, "save"},
+    {"save, wildcard", "C:\\d\\*.t?t /save", "C:\\d\\", "*.t?t\0*.t?t\0\0"s, {}, "", Hide | Save, FosSave, "save"},
+    {"save, two dots", "C:\\d\\*.tar.gz /save", "C:\\d\\", "*.tar.gz\0*.tar.gz\0\0"s, {}, "", Hide | Save, FosSave, "save"},
+    {"save, not a bare star", "C:\\d\\r*.txt /save", "C:\\d\\", "r*.txt\0r*.txt\0\0"s, {}, "", Hide | Save, FosSave,
      "save"},
     // The folder picker: no filter, options of its own.
-    {"folder", "C:\\docs\\*.txt Pick start /folder /maynotexist", "C:\\docs\\", "", "Pick", "start", FolderOnly,
-     "folder"},
+    {"folder", "C:\\docs\\*.txt Pick start /folder /maynotexist", "C:\\docs\\", "\0"s, "Pick", "start", FolderOnly,
+     FolderOnly, "folder"},
 };
 
 TEST(Program, AsksTheDialogForWhatTheParametersSay)
 {
     for (const RequestCase& c : RequestCases) {
-        SCOPED_TRACE(c.label);
-        Outcome run = RunProgramWith("t cmd " + c.params, Cancel);
-        ASSERT_TRUE(run.request);
-        const SeenRequest& q = *run.request;
-        EXPECT_EQ(q.StructSize, c.call == "folder" ? 0u : 76u);
-        EXPECT_EQ(q.FilterIndex, c.call == "folder" ? 0u : 1u);
-        EXPECT_EQ(q.MaxFile, 20480u);
-        EXPECT_EQ(q.InitialDir, c.dir) << "an empty folder goes as a text, not as null";
-        EXPECT_EQ(q.Filter, c.filter);
-        EXPECT_EQ(q.Title, c.title);
-        EXPECT_EQ(q.File, c.file);
-        EXPECT_EQ(q.Flags, c.flags);
-        EXPECT_EQ(q.Call, c.call);
-        EXPECT_EQ(q.DefExt, c.defExt);
-        EXPECT_EQ(run.status, 1);
+        for (Dialogs dialog : {Item, Classic}) {
+            if (c.call == "folder" && dialog == Classic) {
+                continue;  // the folder picker has no classic stand-in
+            }
+            SCOPED_TRACE(testing::Message() << c.label << (dialog == Item ? ", item dialog" : ", classic dialog"));
+            Outcome run = RunProgramWith("t cmd " + c.params, Cancel, [&] { UseDialog(dialog); });
+            ASSERT_TRUE(run.request);
+            const SeenRequest& q = *run.request;
+            bool item = dialog == Item;
+            EXPECT_EQ(q.Item, item);
+            EXPECT_EQ(q.StructSize, item ? 0u : 76u);
+            // The first file type selected, where there are any.
+            EXPECT_EQ(q.FilterIndex, item && c.filter.size() == 1 ? 0u : 1u);
+            EXPECT_EQ(q.MaxFile, item ? 0u : SelectionChars);
+            EXPECT_EQ(q.InitialDir, c.dir) << "an empty folder goes as a text, not as null";
+            EXPECT_EQ(q.Filter, c.filter);
+            EXPECT_EQ(q.Title, c.title);
+            EXPECT_EQ(q.File, c.file);
+            EXPECT_EQ(q.Flags, item ? c.options : c.flags);
+            EXPECT_EQ(q.Call, c.call);
+            EXPECT_EQ(q.DefExt, c.defExt);
+            EXPECT_EQ(run.status, 1);
+        }
     }
 }
 
@@ -803,7 +890,8 @@ TEST(Program, SaysSoWhenMemoryRunsOut)
         {"no memory at all", 0, 255, false},
         {"not enough for the dialog's buffers", 16 << 10, 255, false},
         {"not enough for the line", 128 << 10, 1, true},
-        {"enough", 1 << 20, 0, true},
+        // The item dialog hands back the folder in every path.
+        {"enough", 4 << 20, 0, true},
     };
     const std::string line = RunProgramWith("t for *.* /multiselect", answer).out;
     ASSERT_GT(line.size(), 300000u);
@@ -812,7 +900,7 @@ TEST(Program, SaysSoWhenMemoryRunsOut)
         Outcome run = RunProgramWith("t for *.* /multiselect", answer, [&] { Fake.MemoryLimit = c.limit; });
         EXPECT_EQ(run.status, c.status) << "a choice that could not be written is no success";
         EXPECT_EQ(run.request.has_value(), c.dialog);
-        EXPECT_EQ(run.out, c.status == 0 ? line : "");
+        EXPECT_TRUE(Same(run.out, c.status == 0 ? line : ""));
         EXPECT_EQ(run.err, c.status == 0 ? "" : "Not enough memory\n");
         EXPECT_TRUE(Fake.MemoryReleased);
     }

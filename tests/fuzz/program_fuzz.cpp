@@ -1,5 +1,5 @@
 // Drives the whole program against the fake Windows with arbitrary input and
-// checks what must hold for every run. Input: two bytes of settings, then
+// checks what must hold for every run. Input: three bytes of settings, then
 // the command line up to the first NUL, then the dialog's answer (any
 // bytes, NULs included, of any length): code page 1252 bytes, or UTF-16LE
 // units after the marker FF FE.
@@ -16,6 +16,10 @@
 // the UTF-16 command line is the line's bytes read as UTF-8, so that it can
 // hold what the ANSI one cannot; bit 7 the dialog fails, or, where it would
 // be cancelled, the window station is not visible.
+//
+// Third settings byte: bit 0 the system has no common item dialog, so the
+// classic one answers (and there is no folder picker); bit 1 the item
+// dialog's choice lies outside the file system.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -184,6 +188,32 @@ std::optional<std::string> LineForm(uint32_t codePage, const std::u16string& fol
     return form;
 }
 
+// The item dialog's choice as the program must lay it out: the same full
+// names, each split at its last separator when all lie in one folder,
+// else each whole.
+std::vector<std::pair<std::u16string, std::u16string>> ItemNames(
+    const std::vector<std::pair<std::u16string, std::u16string>>& chosen)
+{
+    std::vector<std::pair<std::u16string, std::u16string>> names;
+    bool oneFolder = true;
+    for (const auto& [folder, name] : chosen) {
+        std::u16string path = folder + name;
+        size_t cut = path.size();
+        while (cut > 0 && !IsSeparator(path[cut - 1])) {
+            cut--;
+        }
+        names.push_back({path.substr(0, cut), path.substr(cut)});
+        oneFolder = oneFolder && names.back().first == names[0].first;
+    }
+    for (auto& [folder, name] : names) {
+        if (!oneFolder) {
+            name = folder + name;
+            folder.clear();
+        }
+    }
+    return names;
+}
+
 // The full names in what the dialog left in its buffer, decoded again from
 // its description: a single full path, split at its last separator, or a
 // folder and names after it. Each as its folder with a separator, and its
@@ -225,13 +255,14 @@ std::vector<std::pair<std::u16string, std::u16string>> ChosenNames(const std::u1
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    if (size < 2) {
+    if (size < 3) {
         return 0;
     }
     uint8_t settings = data[0];
     uint8_t more = data[1];
-    const char* rest = reinterpret_cast<const char*>(data + 2);
-    size_t restSize = size - 2;
+    bool classic = data[2] & 1;
+    const char* rest = reinterpret_cast<const char*>(data + 3);
+    size_t restSize = size - 3;
     const char* nul = static_cast<const char*>(std::memchr(rest, 0, restSize));
     std::string cmdline(rest, nul ? (size_t)(nul - rest) : restSize);
     std::string answer = nul ? std::string(nul + 1, rest + restSize) : std::string();
@@ -270,6 +301,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         Fake.DialogError = 0x80004005;  // E_FAIL
         Fake.Desktop = settings & 1 ? OsDesktopVisible : OsDesktopHidden;
     }
+    Fake.NoItemDialog = classic;
+    Fake.NoFileSystemPath = data[2] & 2;
     int32_t status = RunFake();
 
     std::string out = Written(OsStdOutput);
@@ -278,12 +311,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     for (const FakeWrite& w : Fake.Writes) {
         outWrites += w.To == OsStdOutput && w.Done;
     }
-    // The folder picker answers with the first text alone, and its path must
-    // leave room for the NUL.
-    bool folder = !Fake.Requests.empty() && Fake.Requests[0].Call == "folder";
-    size_t answered = folder ? std::u16string(given.c_str()).size() + 1 : given.size();
-    bool chosen = (Fake.Answer || Fake.WideAnswer) && answered <= 20480 && !Fake.Requests.empty() &&
-                  !Fake.DialogError;
+    // Only the classic dialog's buffer bounds a choice; the item dialog's
+    // choice outside the file system is none.
+    bool chosen = (Fake.Answer || Fake.WideAnswer) && (!classic || given.size() <= 20480) &&
+                  !Fake.Requests.empty() && !Fake.DialogError && (classic || !Fake.NoFileSystemPath);
     std::string command = FirstParam(cmdline);
 
     Check(status == 0 || status == 1 || status == 255, "status", std::to_string(status));
@@ -299,14 +330,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     // checked.
     if (!out.empty()) {
         const SeenRequest& q = Fake.Requests[0];
-        // What the dialog left behind its answer (the initial name) counts
-        // as part of the buffer: the dialog writes over it.
+        // What the classic dialog left behind its answer (the initial name)
+        // counts as part of the buffer: the dialog writes over it.
         std::u16string buffer = given;
-        if (q.WideFile.size() > buffer.size()) {
+        if (classic && q.WideFile.size() > buffer.size()) {
             buffer += q.WideFile.substr(buffer.size());
         }
         buffer += std::u16string(2, u'\0');  // the rest of the buffer is zero
         std::vector<std::pair<std::u16string, std::u16string>> names = ChosenNames(buffer, q.Flags & 0x200);
+        if (!classic) {
+            names = ItemNames(names);
+        }
         uint32_t console = Fake.ConsoleCodePage ? Fake.ConsoleCodePage : Fake.AnsiCodePage;
         std::u16string wideCommand = Fake.WideCommandLine ? *Fake.WideCommandLine : u"";
         bool matched = false;
@@ -368,7 +402,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     }
     if (status == 1) {
         Check(err.empty() || StartsWith(err, "Name not in ") || StartsWith(err, "Selection too long: ") ||
-                  err == failed || err == noDesktop || err == OutOfMemory,
+                  StartsWith(err, "Not a file of the file system: ") ||
+                  StartsWith(err, "Not a folder of the file system: ") ||
+                  err == "No folder picker on this system\n" || err == failed || err == noDesktop ||
+                  err == OutOfMemory,
               "an unknown message", err);
     }
     if (!err.empty()) {
@@ -378,15 +415,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     // The dialog always gets its fixed fields, whatever came in.
     for (const SeenRequest& q : Fake.Requests) {
         bool file = q.Call != "folder";
-        Check(q.StructSize == (file ? 76u : 0u) && q.MaxFile == 20480 && q.FilterIndex == (file ? 1u : 0u),
+        bool types = q.Filter.size() > 1;
+        Check(q.Item != classic, "the item dialog wherever it can be made");
+        Check(classic ? q.StructSize == 76u && q.MaxFile == 20480 && q.FilterIndex == 1u
+                      : q.StructSize == 0u && q.MaxFile == 0u && q.FilterIndex == (types ? 1u : 0u),
               "request record");
         Check(q.InitialDir.has_value(), "the folder goes as a text");
         bool save = q.Call == "save";
         // The save dialog asks for a folder that exists and a file that is
-        // not read-only.
-        Check(q.Call == "folder" ? q.Flags == 0x1868
-                                 : (q.Flags & ~0x89A06u) == 0 && (q.Flags & 0x4) &&
-                                       (save ? (q.Flags & 0x8802) == 0x8802 : !(q.Flags & 0x8802)),
+        // not read-only. The item dialog never changes the current folder,
+        // and takes only file-system items; its options never carry the
+        // classic dialog's own flags, whose bits mean other things to it.
+        Check(q.Call == "folder"      ? q.Flags == 0x1868
+              : classic               ? (q.Flags & ~0x89A06u) == 0 && (q.Flags & 0x4) &&
+                                            (save ? (q.Flags & 0x8802) == 0x8802 : !(q.Flags & 0x8802))
+                                      : (q.Flags & ~0x9A4Au) == 0 && (q.Flags & 0x48) == 0x48 &&
+                                            (save ? (q.Flags & 0x880A) == 0x880A : !(q.Flags & 0x8002)),
               "flags", std::to_string(q.Flags));
         Check(save || !q.DefExt, "a default extension to open with");
     }

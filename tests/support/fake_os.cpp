@@ -6,6 +6,7 @@
 #include <sys/mman.h>
 #include "app/program.h"
 #include "base/arena.h"
+#include "base/settings.h"
 
 FakeOs Fake;
 
@@ -707,21 +708,65 @@ OsDialogResult OsSaveFileDialog(const OsDialogRequest& request)
     return FileDialog(request, "save");
 }
 
-OsDialogResult OsPickFolder(const OsFolderRequest& request)
+namespace {
+
+// The item dialog's paths, held here while they go into the arena: running
+// out of it there ends the run at once, with nothing on the stack to
+// destroy.
+std::vector<std::u16string> ItemPaths;
+
+// The classic layout taken apart, as the item dialog would hand it back:
+// the one text, or with several allowed, the folder joined to each name
+// after it.
+std::vector<std::u16string> PathsOf(const std::u16string& answer, bool several)
+{
+    std::vector<std::u16string> texts;
+    for (size_t at = 0; at < answer.size() && (texts.empty() || answer[at]);) {
+        size_t end = std::min(answer.find(u'\0', at), answer.size());
+        texts.push_back(answer.substr(at, end - at));
+        at = end + 1;
+    }
+    if (texts.empty()) {
+        texts.push_back(u"");
+    }
+    std::vector<std::u16string> paths = {texts[0]};
+    if (texts.size() > 1 && several) {
+        paths.clear();
+        bool separator = !texts[0].empty() && texts[0].back() == u'\\';
+        for (size_t i = 1; i < texts.size(); i++) {
+            paths.push_back(texts[0] + (separator ? u"" : u"\\") + texts[i]);
+        }
+    }
+    return paths;
+}
+
+}  // namespace
+
+OsDialogResult OsItemDialog(const OsItemRequest& request, Arena& arena, OsItems& chosen)
 {
     Called(__func__);
-    // Recorded in the file dialog's terms: Flags are the FOS_* options, File
-    // is the name box, and the record's own fields stay zero.
-    OsDialogRequest seen = {};
-    seen.Owner = request.Owner;
-    seen.InitialDir = request.InitialDir;
-    seen.Title = request.Title;
-    seen.File = const_cast<char16_t*>(request.Name);
-    seen.MaxFile = request.MaxFolder;
-    seen.Flags = request.Options;
-    Record(seen, "folder");
-    if (Fake.NoFolderPicker) {
-        return {OsNoPicker, 0};
+    if (Fake.NoItemDialog) {
+        return {OsNoItemDialog, 0};
+    }
+    {
+        // Recorded in the classic dialog's terms: the types as its filter list.
+        std::u16string filter;
+        for (uint32_t i = 0; i < request.TypeCount; i++) {
+            filter += WideText(request.Types[i].Name) + u'\0' + WideText(request.Types[i].Spec) + u'\0';
+        }
+        filter += u'\0';
+        OsDialogRequest seen = {};
+        seen.Owner = request.Owner;
+        seen.Filter = filter.c_str();
+        seen.FilterIndex = request.TypeCount ? request.TypeIndex : 0;
+        seen.InitialDir = request.Folder;
+        seen.Title = request.Title;
+        seen.File = const_cast<char16_t*>(request.Name);
+        seen.Flags = request.Options;
+        seen.DefExt = request.DefaultExtension;
+        bool picker = request.Options & FosPickFolders;
+        Record(seen, picker ? "folder" : request.Class == OsItemSave ? "save" : "open");
+        Fake.Requests.back().Item = true;
     }
     if (Fake.DialogError) {
         return {OsFailed, Fake.DialogError};
@@ -729,11 +774,19 @@ OsDialogResult OsPickFolder(const OsFolderRequest& request)
     if (!Fake.Answer && !Fake.WideAnswer) {
         return {OsCancelled, 0};
     }
-    // The path up to its NUL, cut at MaxFile units like the binding's copy.
-    std::u16string path = WideText((Fake.WideAnswer ? *Fake.WideAnswer : Widen1252(*Fake.Answer)).c_str());
-    path.resize(std::min<size_t>(path.size() + 1, request.MaxFolder));
-    std::copy(path.begin(), path.end(), request.Folder);
+    ItemPaths = PathsOf(Fake.WideAnswer ? *Fake.WideAnswer : Widen1252(*Fake.Answer),
+                        request.Options & OfnAllowMultiSelect);
     // E_INVALIDARG: what a path is asked of an item that has none.
+    if (Fake.NoFileSystemPath) {
+        ItemPaths.resize(1);
+    }
+    chosen.Count = (uint32_t)ItemPaths.size();
+    chosen.Paths = New<const char16_t*>(arena, chosen.Count);
+    for (uint32_t i = 0; i < chosen.Count; i++) {
+        char16_t* copy = New<char16_t>(arena, (ptrdiff_t)ItemPaths[i].size() + 1);
+        std::copy(ItemPaths[i].begin(), ItemPaths[i].end(), copy);
+        chosen.Paths[i] = copy;
+    }
     return Fake.NoFileSystemPath ? OsDialogResult{OsNoPath, 0x80070057} : OsDialogResult{OsChosen, 0};
 }
 

@@ -28,10 +28,12 @@ struct FakeWrite {
 
 // The dialog request as the fake saw it, with every text copied out: in
 // code page 1252 for tables that need no other, and as the dialog got it.
-// The folder picker's in the same terms: Flags are its FOS_* options, File
-// its name box, and StructSize and FilterIndex zero.
+// The item dialog's in the same terms: Flags are its FOS_* options, Filter
+// its file types as the classic list, FilterIndex the type index, File its
+// name box, InitialDir its folder, and StructSize and MaxFile zero.
 struct SeenRequest {
-    std::string Call;  // "open", "save" or "folder"
+    std::string Call;  // "open", "save" or "folder" (the item dialog with FOS_PICKFOLDERS)
+    bool Item;         // the common item dialog's, not the classic one's
     std::optional<std::string> DefExt;  // nullopt: null
     uint32_t StructSize;
     void* Owner;
@@ -75,20 +77,24 @@ struct FakeOs {
     bool (*ControlHandler)(uint32_t) = nullptr;
 
     // The dialog: nullopt cancels; otherwise these bytes are what the user
-    // chose, as the dialog lays them out, in code page 1252 (WideAnswer, in
-    // UTF-16, wins over Answer). A choice longer than the request's MaxFile
-    // fails as Windows' dialog does (FNERR_BUFFERTOOSMALL), and so does a
-    // record of a size that no version of it takes (CDERR_STRUCTSIZE).
+    // chose, as the classic dialog lays them out, in code page 1252
+    // (WideAnswer, in UTF-16, wins over Answer). The classic dialog fails a
+    // choice longer than the request's MaxFile as Windows' does
+    // (FNERR_BUFFERTOOSMALL), and so a record of a size that no version of
+    // it takes (CDERR_STRUCTSIZE). The item dialog hands back the same
+    // choice as full paths (each name after the folder, or the one text),
+    // but only the first unless the options allow several.
     std::optional<std::string> Answer;
     std::optional<std::u16string> WideAnswer;
     // Non-zero: the dialog fails with this code whatever the user would do
     // (CommDlgExtendedError's, or the folder picker's HRESULT).
     uint32_t DialogError = 0;
-    // The folder picker answers with Answer's text up to its NUL, or is
-    // missing (before Vista, Server Core).
-    bool NoFolderPicker = false;
-    // The folder picker's choice is nowhere in the file system (a phone, a
-    // library): Answer's text is its name as the shell shows it.
+    // The system has no common item dialog (before Vista, Server Core): its
+    // class cannot be made, so Open and Save fall back on the classic
+    // dialog, and there is no folder picker.
+    bool NoItemDialog = false;
+    // The item dialog's choice is nowhere in the file system (a phone, a
+    // library): Answer's text up to its NUL is its name as the shell shows it.
     bool NoFileSystemPath = false;
     // The process's window station: WinSta0 of a logged-on user, or the
     // invisible one of a service; or the calls that tell fail.

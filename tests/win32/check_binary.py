@@ -19,7 +19,9 @@ from checklist import CheckFailed  # noqa: E402
 
 OBJDUMP = 'i686-w64-mingw32-objdump'
 ALLOWED_DLLS = {'kernel32.dll', 'user32.dll', 'comdlg32.dll'}
-MAX_SIZE = 16384  # bytes: 16 KiB
+# bytes: 16 KiB, and the one 512-byte step of file alignment past it that
+# the common item dialog's binding took; a further step is creep.
+MAX_SIZE = 16384 + 512
 WINDOWS_CUI = 3
 # DllCharacteristics bits the build asks the linker for by name.
 HARDENING = {
