@@ -6,6 +6,7 @@ comdlg32.dll (TAMBERLIN_STUB_DLL) instead of the real dialog; with `item`,
 it runs in a prefix whose item dialog classes are the test server
 (TAMBERLIN_ITEMSTUB_DLL).
 """
+import filecmp
 import os
 import selectors
 import shlex
@@ -99,7 +100,7 @@ def item_stub_prefix() -> dict:
     built = os.environ['TAMBERLIN_ITEMSTUB_DLL']
     target = os.path.join(env['WINEPREFIX'], 'drive_c', 'itemstub', 'itemstub.dll')
     os.makedirs(os.path.dirname(target), exist_ok=True)
-    if not os.path.exists(target) or open(target, 'rb').read() != open(built, 'rb').read():
+    if not os.path.exists(target) or not filecmp.cmp(built, target, shallow=False):
         # A new file in its place, never one rewritten under a process that
         # has the old one mapped.
         shutil.copy(built, target + '.new')
