@@ -89,7 +89,7 @@ add_executable(probe_fault tests/tools/probe_fault.c)
 target_link_options(probe_fault PRIVATE -static)
 add_executable(floor tests/tools/floor.c tests/tools/floor.rc)
 add_dependencies(floor icon)
-target_link_libraries(floor PRIVATE comdlg32)
+target_link_libraries(floor PRIVATE comdlg32 ole32 uuid)
 target_link_options(floor PRIVATE -static)
 
 add_library(stubdlg SHARED tests/tools/stubdlg.c)

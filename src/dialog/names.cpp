@@ -200,7 +200,7 @@ Selection ItemSelection(const OsItems& items, Arena& arena)
     for (uint32_t i = 0; i < items.Count && shared; i++) {
         const char16_t* path = items.Paths[i];
         ptrdiff_t length = Length(path);
-        shared = length >= cut && CountSeparators(path + cut, length - cut) == 0;
+        shared = length >= cut;
         for (ptrdiff_t k = 0; k < cut && shared; k++) {
             shared = path[k] == first[k];
         }

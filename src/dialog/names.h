@@ -34,9 +34,10 @@ using LineNames = FullNames<char>;
 Selection DecodeSelection(const char16_t* buffer, ptrdiff_t chars, bool multiple, Arena& arena);
 
 // The item dialog's choice, `items.Count` (at least one) full paths. When
-// they all lie in the first one's folder, that is the folder and the rest
-// are names, as a choice of the classic dialog's; else, as search results
-// may be, each is a name whole, with no folder.
+// they all lie in the first one's folder, or below it, that is the folder
+// and the rest of each is its name, laid out as the classic dialog's choice
+// would be; else, as search results may be, each is a name whole, with no
+// folder.
 Selection ItemSelection(const OsItems& items, Arena& arena);
 
 // In a 32-bit run on 64-bit Windows, every full name as the file that the

@@ -189,27 +189,28 @@ std::optional<std::string> LineForm(uint32_t codePage, const std::u16string& fol
 }
 
 // The item dialog's choice as the program must lay it out: the same full
-// names, each split at its last separator when all lie in one folder,
+// names, each after the first one's folder when all lie in it or below it,
 // else each whole.
 std::vector<std::pair<std::u16string, std::u16string>> ItemNames(
     const std::vector<std::pair<std::u16string, std::u16string>>& chosen)
 {
-    std::vector<std::pair<std::u16string, std::u16string>> names;
-    bool oneFolder = true;
-    for (const auto& [folder, name] : chosen) {
-        std::u16string path = folder + name;
-        size_t cut = path.size();
-        while (cut > 0 && !IsSeparator(path[cut - 1])) {
-            cut--;
-        }
-        names.push_back({path.substr(0, cut), path.substr(cut)});
-        oneFolder = oneFolder && names.back().first == names[0].first;
+    if (chosen.empty()) {
+        return chosen;
     }
-    for (auto& [folder, name] : names) {
-        if (!oneFolder) {
-            name = folder + name;
-            folder.clear();
-        }
+    std::u16string first = chosen[0].first + chosen[0].second;
+    size_t cut = first.size();
+    while (cut > 0 && !IsSeparator(first[cut - 1])) {
+        cut--;
+    }
+    std::u16string folder = first.substr(0, cut);
+    bool below = true;
+    for (const auto& [at, name] : chosen) {
+        below = below && (at + name).compare(0, cut, folder) == 0;
+    }
+    std::vector<std::pair<std::u16string, std::u16string>> names;
+    for (const auto& [at, name] : chosen) {
+        std::u16string path = at + name;
+        names.push_back(below ? std::make_pair(folder, path.substr(cut)) : std::make_pair(std::u16string(), path));
     }
     return names;
 }
