@@ -104,6 +104,9 @@ class ItemDialog(unittest.TestCase):
              created('open', OPEN | FOS_PICKFOLDERS) +
              [('SetFolder', FOLDER), ('SetTitle', 'T'), ('SetFileName', 'name'), ('Show', 'null')] + opened(1),
              b'x "Z:\\d"\r\n', b'', 0),
+            ('an empty path leaves the folder to the dialog', b'tamberlin x "" T', Item(['Z:\\d\\a']),
+             created('open', OPEN) + types(('*.*', '*.*')) + [('SetTitle', 'T'), ('SetFileName', ''), ('Show', 'null')] +
+             opened(1), b'x "Z:\\d\\a"\r\n', b'', 0),
             ('cancel', b'tamberlin x *.*', Item(None),
              created('open', OPEN) + types(('*.*', '*.*')) +
              [('SetFolder', HERE), ('SetFileName', ''), ('Show', 'null')], b'', b'', 1),
