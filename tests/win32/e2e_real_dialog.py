@@ -78,12 +78,14 @@ def stop_xvfb(proc):
         proc.wait()
 
 
-def setUpModule():
-    prefix = os.environ['WINEPREFIX'] + '-x11'
+def setUpModule(suffix='-x11', setup=()):
+    """Starts Xvfb and a Wine prefix beside the suite's, named with `suffix`
+    and made with the commands `setup`, for the real dialogs."""
+    prefix = os.environ['WINEPREFIX'] + suffix
     env = dict(os.environ, WINEPREFIX=prefix, WINEDEBUG='-all')
     for name in ('DISPLAY', 'WINEDLLOVERRIDES', 'TAMBERLIN_STUB'):
         env.pop(name, None)
-    winrun.make_prefix(env)
+    winrun.make_prefix(env, setup)
 
     env['DISPLAY'] = start_xvfb()
     ENV.update(env)
