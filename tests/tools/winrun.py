@@ -155,15 +155,16 @@ def _parse_calls(path: str) -> Optional[list]:
             for line in lines if line]
 
 
-def _collect(proc):
-    """Reads both pipes until the launcher has exited and they are drained.
+def _collect(proc, timeout=TIMEOUT):
+    """Reads both pipes until the launcher has exited and they are drained,
+    for at most `timeout` seconds.
 
     Waiting for end-of-file is not enough: Wine's services, started by the
     first program of a wineserver session, inherit the pipes and keep them
     open long after the program under test has finished."""
     fds = proc.stdout.fileno(), proc.stderr.fileno()
     chunks = {fd: [] for fd in fds}
-    deadline = time.monotonic() + TIMEOUT
+    deadline = time.monotonic() + timeout
     with selectors.DefaultSelector() as sel:
         for fd in chunks:
             sel.register(fd, selectors.EVENT_READ)
@@ -178,7 +179,7 @@ def _collect(proc):
                 # The program under test is a separate unix process in our group.
                 os.killpg(proc.pid, signal.SIGKILL)
                 proc.wait()
-                raise subprocess.TimeoutExpired(proc.args, TIMEOUT)
+                raise subprocess.TimeoutExpired(proc.args, timeout)
             for key, _ in ready:
                 data = os.read(key.fd, 65536)
                 if data:

@@ -4,7 +4,9 @@ out under Wine: the driver must find the controls where they are nested,
 put the text into the name box (the keyboard is elsewhere), tell the list
 of file types of a pick, wait for a typed folder that the view shows only
 later, and answer the replace question through its nested buttons. The
-stand-in records what reached it, and that record is compared whole."""
+stand-in records what reached it, and that record is compared whole.
+Against Wine's item dialog, which tells its folder nowhere, the driver's
+step "in" must tell the folder shown from others by the file list."""
 import os
 import shutil
 import tempfile
@@ -22,6 +24,37 @@ DLL_NOT_FOUND = 0xC0000135
 
 def setUpModule():
     real.setUpModule()
+
+
+# Seconds for the driver in runs whose step "in" is meant to fail: it waits
+# this long before it gives up.
+REFUSAL_WAIT = 15
+
+
+class FolderByFileList(unittest.TestCase):
+    def test_only_the_folder_shown_passes(self):
+        tmp = tempfile.mkdtemp(prefix='tamberlin listed ')
+        self.addCleanup(shutil.rmtree, tmp, True)
+        contents = {'shown': ['a.txt', 'sub\\'], 'other name': ['b.txt', 'sub\\'], 'no subfolder': ['a.txt'],
+                    'another subfolder': ['a.txt', 'sub\\', 'more\\']}
+        for folder, names in contents.items():
+            for name in names:
+                path = os.path.join(tmp, folder, name.rstrip('\\'))
+                os.makedirs(path if name.endswith('\\') else os.path.dirname(path), exist_ok=True)
+                if not name.endswith('\\'):
+                    open(path, 'w').close()
+        cmdline = b'tamberlin x "%s\\*.txt" Listed' % winrun.winpath(os.path.join(tmp, 'shown')).encode()
+        cases = [
+            ('the folder shown', 'shown', 1, None),
+            ('one without the name listed', 'other name', 250, 'the dialog does not show that folder'),
+            ('one without the subfolder listed', 'no subfolder', 250, 'the dialog does not show that folder'),
+            ('one with a subfolder not listed', 'another subfolder', 250, 'the dialog does not show that folder'),
+        ]
+        for label, folder, status, error in cases:
+            with self.subTest(label):
+                _, _, got, report = real.drive(cmdline, ['in', winrun.winpath(os.path.join(tmp, folder)), 'cancel'],
+                                               tmp, wait=REFUSAL_WAIT)
+                self.assertEqual((got, report.get('error', [None])[0]), (status, error))
 
 
 class NestedDialogs(unittest.TestCase):

@@ -19,8 +19,13 @@
  *   list FILE   the same for the names in FILE, UTF-8, one a line (more
  *               than a command line can hold)
  *   filter TEXT picks the entry TEXT in the dialog's list of file types
+ *   in FOLDER   waits until the dialog shows FOLDER, and fails if it does
+ *               not: as the dialog tells its folder, or where it tells
+ *               none (Wine's item dialog), by its file list, which must
+ *               hold entries of FOLDER only and each of its subfolders
  *   ok, cancel  presses the dialog's OK or Cancel button; after an ok on a
- *               typed folder, waits until the dialog shows that folder
+ *               typed folder (absolute, or relative to a folder that the
+ *               dialog tells), waits until the dialog shows that folder
  *   yes, no     answers the message box or task dialog that the dialog
  *               brought up (the question whether to replace a file, say)
  *   dismiss     closes such a box with its OK button
@@ -32,8 +37,10 @@
  *
  * The report (UTF-8, one "key: value" line each) says what was found: the
  * dialog's title, its owner (the console window, none, or another window),
- * the folder and the filter it shows where the dialog tells them, each
- * step, and how the program ended.
+ * the folder and the filter it shows where the dialog tells them (where it
+ * tells no folder, the first entries of its file list, "|" between them),
+ * each step, and how the program ended. A dialog still at work on an ok,
+ * which takes no message, is waited for, not cancelled as left open.
  *
  * Parameters are split at blanks; double quotes group and are removed;
  * there are no escapes. Before "--", {NAME} stands for the environment
@@ -62,6 +69,7 @@
 #include <commdlg.h>
 #include <dlgs.h>
 #include <tlhelp32.h>
+#include <limits.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -69,6 +77,8 @@
 
 #define DRIVER_FAILED 250
 #define POLL_MS 50
+/* The report names no more of the file list's entries than these. */
+#define LISTED_MOST 40
 
 static FILE *report;
 static DWORD wait_ms = 30000, child;
@@ -318,6 +328,15 @@ static void settle(HWND w)
     Sleep(200);
 }
 
+/* The window's thread has not taken a message for a second: a dialog still
+ * at work on an ok (Wine's item dialog takes many seconds over thousands of
+ * names) is not one left open. */
+static int busy(HWND w)
+{
+    DWORD_PTR r;
+    return !SendMessageTimeoutW(w, WM_NULL, 0, 0, SMTO_NORMAL, 1000, &r) && GetLastError() == ERROR_TIMEOUT;
+}
+
 static const wchar_t *text_of(HWND w)
 {
     static wchar_t text[1024];
@@ -425,25 +444,40 @@ static HWND types_box(HWND dialog)
 }
 #define TYPES_BOX_WANTED L"cmb1, or a ComboBox without an Edit under a FloatNotifySink"
 
-/* CDM_GETFOLDERPATH writes into the dialog's own memory: it gets a buffer
+/* A block of the dialog's own memory, for the messages that answer through
+ * a pointer: the pointer must mean something in the process that writes
  * there. */
-static int folder_by_message(HWND dialog, wchar_t *folder, int size)
+typedef struct {
+    HANDLE process;
+    char *at;
+} Remote;
+
+static int remote_open(HWND window, SIZE_T size, Remote *r)
 {
     DWORD pid;
+    GetWindowThreadProcessId(window, &pid);
+    r->process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
+    r->at = r->process ? VirtualAllocEx(r->process, NULL, size, MEM_COMMIT, PAGE_READWRITE) : NULL;
+    return r->at != NULL;
+}
+
+static void remote_close(Remote *r)
+{
+    if (r->at)
+        VirtualFreeEx(r->process, r->at, 0, MEM_RELEASE);
+    if (r->process)
+        CloseHandle(r->process);
+}
+
+static int folder_by_message(HWND dialog, wchar_t *folder, int size)
+{
+    Remote r;
     DWORD_PTR got = 0;
-    int ok = 0;
-    GetWindowThreadProcessId(dialog, &pid);
-    HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ, FALSE, pid);
-    void *remote = process ? VirtualAllocEx(process, NULL, size * sizeof *folder, MEM_COMMIT, PAGE_READWRITE) : NULL;
-    if (remote && SendMessageTimeoutW(dialog, CDM_GETFOLDERPATH, size, (LPARAM)remote, SMTO_NORMAL, 5000, &got) &&
-        (LONG_PTR)got > 0 && ReadProcessMemory(process, remote, folder, size * sizeof *folder, NULL)) {
-        folder[size - 1] = 0;
-        ok = 1;
-    }
-    if (remote)
-        VirtualFreeEx(process, remote, 0, MEM_RELEASE);
-    if (process)
-        CloseHandle(process);
+    int ok = remote_open(dialog, size * sizeof *folder, &r) &&
+             SendMessageTimeoutW(dialog, CDM_GETFOLDERPATH, size, (LPARAM)r.at, SMTO_NORMAL, 5000, &got) &&
+             (LONG_PTR)got > 0 && ReadProcessMemory(r.process, r.at, folder, size * sizeof *folder, NULL);
+    folder[size - 1] = 0;
+    remote_close(&r);
     return ok;
 }
 
@@ -461,6 +495,117 @@ static const wchar_t *dialog_folder(HWND dialog)
     const wchar_t *text = bar ? text_of(bar) : L"", *after = wcsstr(text, L": ");
     wcscpy(folder, after && !(text[0] && text[1] == L':') ? after + 2 : text);
     return folder;
+}
+
+/* Wine's item dialog tells its folder nowhere: it answers no CDM_* message
+ * (dlls/comdlg32/itemdlg.c, itemdlg_dlgproc) and has no address bar. What
+ * shows the folder there is its file list, the shell view's list view
+ * (SHELLDLL_DefView > SysListView32, dlls/shell32/shlview.c), which the
+ * ExplorerBrowser makes afresh, in a new window, for every folder that it
+ * browses to (dlls/shell32/ebrowser.c, create_new_shellview). Null when
+ * there is none. */
+static HWND file_list(HWND dialog)
+{
+    return find_in(dialog, 0, L"SysListView32", L"SHELLDLL_DefView", NULL);
+}
+
+typedef struct {
+    int count;
+    wchar_t **names;
+} Listing;
+
+static void listing_free(Listing *l)
+{
+    for (int i = 0; i < l->count; i++)
+        free(l->names[i]);
+    free(l->names);
+    l->count = 0;
+    l->names = NULL;
+}
+
+/* The first `most` entries that the file list shows, by their text, in its
+ * order; 0 when it cannot be read. LVM_GETITEMTEXT writes through the
+ * LVITEM and the text buffer that it points to, both in the list's
+ * process. */
+static int list_entries(HWND list, int most, Listing *out)
+{
+    enum { TEXT = MAX_PATH * 2 };
+    DWORD_PTR count = 0, got;
+    Remote r;
+    out->count = 0;
+    out->names = NULL;
+    if (!SendMessageTimeoutW(list, LVM_GETITEMCOUNT, 0, 0, SMTO_NORMAL, 5000, &count) ||
+        !remote_open(list, sizeof(LVITEMW) + TEXT * sizeof(wchar_t), &r)) {
+        remote_close(&r);
+        return 0;
+    }
+    if ((int)count > most)
+        count = most;
+    out->names = calloc(count + 1, sizeof *out->names);
+    int ok = 1;
+    for (int i = 0; ok && i < (int)count; i++) {
+        wchar_t text[TEXT];
+        LVITEMW item = {.iSubItem = 0, .pszText = (wchar_t *)(r.at + sizeof item), .cchTextMax = TEXT};
+        ok = WriteProcessMemory(r.process, r.at, &item, sizeof item, NULL) &&
+             SendMessageTimeoutW(list, LVM_GETITEMTEXTW, i, (LPARAM)r.at, SMTO_NORMAL, 5000, &got) &&
+             ReadProcessMemory(r.process, r.at + sizeof item, text, sizeof text, NULL);
+        text[TEXT - 1] = 0;
+        if (ok)
+            out->names[out->count++] = _wcsdup(text);
+    }
+    remote_close(&r);
+    if (!ok)
+        listing_free(out);
+    return ok;
+}
+
+static int listed(const Listing *l, const wchar_t *name)
+{
+    for (int i = 0; i < l->count; i++)
+        if (!_wcsicmp(l->names[i], name))
+            return 1;
+    return 0;
+}
+
+/* Whether the file list is that of `folder`: it holds nothing but entries
+ * of the folder, and every subfolder that is not hidden (the item dialog
+ * lists folders whatever the filter: ICommDlgBrowser3_fnIncludeObject, in
+ * itemdlg.c). A list without entries tells nothing: the folder of an empty
+ * list could be any folder without subfolders. */
+static int lists_folder(HWND list, const wchar_t *folder)
+{
+    static wchar_t pattern[32768];
+    Listing l;
+    WIN32_FIND_DATAW e;
+    int found = 0, ok = list_entries(list, INT_MAX, &l) && l.count > 0;
+    swprintf(pattern, 32768, L"%ls\\*", folder);
+    HANDLE h = ok ? FindFirstFileW(pattern, &e) : INVALID_HANDLE_VALUE;
+    for (BOOL more = h != INVALID_HANDLE_VALUE; ok && more; more = FindNextFileW(h, &e)) {
+        if (!wcscmp(e.cFileName, L".") || !wcscmp(e.cFileName, L".."))
+            continue;
+        int shown = listed(&l, e.cFileName);
+        found += shown;
+        ok = shown || !(e.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || (e.dwFileAttributes & FILE_ATTRIBUTE_HIDDEN);
+    }
+    if (h != INVALID_HANDLE_VALUE)
+        FindClose(h);
+    ok = ok && found == l.count;
+    listing_free(&l);
+    return ok;
+}
+
+/* `path` made absolute, without a final backslash (but for a root), if it
+ * names a folder; else empty. */
+static const wchar_t *folder_path(const wchar_t *path)
+{
+    static wchar_t full[32768];
+    DWORD n = GetFullPathNameW(path, 32768, full, NULL);
+    DWORD attributes = n && n < 32768 ? GetFileAttributesW(full) : INVALID_FILE_ATTRIBUTES;
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY))
+        full[0] = 0;
+    for (size_t len = wcslen(full); len > 3 && full[len - 1] == L'\\';)
+        full[--len] = 0;
+    return full;
 }
 
 /* --- What the dialog shows --------------------------------------------------------- */
@@ -481,6 +626,16 @@ static void describe(HWND dialog)
         say("owner", L"other (class %ls)", cls);
     const wchar_t *folder = dialog_folder(dialog);
     say("folder", L"%ls", *folder ? folder : L"unknown");
+    HWND list = file_list(dialog);
+    Listing l;
+    if (!*folder && list && list_entries(list, LISTED_MOST, &l)) {
+        static wchar_t names[2048];
+        names[0] = 0;
+        for (int i = 0; i < l.count && wcslen(names) + wcslen(l.names[i]) + 2 < 2048; i++)
+            wcscat(wcscat(names, i ? L"|" : L""), l.names[i]);
+        say("listed", L"%ls", names);
+        listing_free(&l);
+    }
     /* A drop-down list's text is its selected entry: the filter in use. */
     HWND types = types_box(dialog);
     if (types)
@@ -589,39 +744,45 @@ static int press(HWND window, int id)
  * it is one; else empty. */
 static const wchar_t *typed_folder(const wchar_t *typed, const wchar_t *shown)
 {
-    static wchar_t path[32768];
-    wchar_t joined[32768];
+    static wchar_t joined[32768];
     int absolute = (typed[0] && typed[1] == L':') || (typed[0] == L'\\' && typed[1] == L'\\');
-    path[0] = 0;
     if (!typed[0] || (!absolute && !shown[0]) || wcslen(typed) + wcslen(shown) + 2 > 32768)
-        return path;
+        return L"";
     swprintf(joined, 32768, absolute ? L"%ls" : L"%ls\\%ls", absolute ? typed : shown, typed);
-    DWORD n = GetFullPathNameW(joined, 32768, path, NULL);
-    DWORD attributes = n && n < 32768 ? GetFileAttributesW(path) : INVALID_FILE_ATTRIBUTES;
-    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY))
-        path[0] = 0;
-    for (size_t len = wcslen(path); len > 3 && path[len - 1] == L'\\';)
-        path[--len] = 0;
-    return path;
+    return folder_path(joined);
+}
+
+/* Whether the dialog shows `folder` (absolute, as folder_path gives it):
+ * as it tells, else by its file list (not the one in `old_view`, the view
+ * that it had before); *how says which it was. */
+static int shows(HWND dialog, const wchar_t *folder, HWND old_view, const wchar_t **how)
+{
+    const wchar_t *shown = dialog_folder(dialog);
+    HWND list = shown[0] ? NULL : file_list(dialog);
+    *how = shown[0] ? L"as the dialog tells" : L"by its file list";
+    return shown[0] ? !_wcsicmp(shown, folder) : list && GetParent(list) != old_view && lists_folder(list, folder);
 }
 
 /* After an ok on a typed folder: waits until the dialog has closed, has
  * brought up a box (it is then disabled), or shows the folder. Windows'
  * view browses on its own after the ok returns, and resets the name box
  * when it gets there; a step taken before then lands in the old folder or
- * is wiped. Where the dialog does not tell its folder, the name box that
- * no longer holds what was typed is the sign. */
-static void await_folder(HANDLE process, HWND dialog, const wchar_t *folder, const wchar_t *typed)
+ * is wiped. Where the dialog neither tells its folder nor has a file list
+ * of its own to read, the name box that no longer holds what was typed is
+ * the sign; Wine's item dialog keeps the text (on_default_action, in
+ * itemdlg.c), and there its new file list is the sign. */
+static void await_folder(HANDLE process, HWND dialog, const wchar_t *folder, const wchar_t *typed, HWND old_view)
 {
     static wchar_t want[32768];
     wcscpy(want, folder);
     for (DWORD waited = 0;; waited += POLL_MS) {
         if (!IsWindow(dialog) || !IsWindowVisible(dialog) || !IsWindowEnabled(dialog) || find_dialog(dialog))
             return;
-        const wchar_t *shown = dialog_folder(dialog), *which;
+        const wchar_t *shown = dialog_folder(dialog), *which, *how;
         HWND box = name_box(dialog, &which);
-        if (shown[0] ? !_wcsicmp(shown, want) : (!box || wcscmp(text_of(box), typed))) {
-            say("folder", L"%ls", shown[0] ? shown : L"unknown (the name box was reset)");
+        if (shown[0] || file_list(dialog) ? shows(dialog, want, old_view, &how)
+                                          : (!box || wcscmp(text_of(box), typed))) {
+            say("folder", L"%ls", shown[0] || file_list(dialog) ? want : L"unknown (the name box was reset)");
             return;
         }
         if (waited >= wait_ms) {
@@ -631,6 +792,28 @@ static void await_folder(HANDLE process, HWND dialog, const wchar_t *folder, con
         if (WaitForSingleObject(process, POLL_MS) == WAIT_OBJECT_0)
             return;
     }
+}
+
+/* The step "in": waits until the dialog shows `path`, and fails if it has
+ * not within the wait. */
+static void check_in(HANDLE process, HWND dialog, const wchar_t *path)
+{
+    static wchar_t want[32768];
+    const wchar_t *how;
+    wcscpy(want, folder_path(path));
+    if (!want[0])
+        fail(L"the step in names no folder");
+    for (DWORD waited = 0; WaitForSingleObject(process, 0) != WAIT_OBJECT_0; waited += POLL_MS) {
+        if (shows(dialog, want, NULL, &how)) {
+            say("in", L"%ls (%ls)", want, how);
+            return;
+        }
+        if (waited >= wait_ms)
+            break;
+        Sleep(POLL_MS);
+    }
+    say("in", L"%ls", want);
+    fail(L"the dialog does not show that folder");
 }
 
 /* A message box over the dialog: reported, answered with `id`, and waited
@@ -774,15 +957,18 @@ int main(void)
             type_text(dialog, typed = list_file(steps[++i]));
         } else if (!wcscmp(step, L"shot") && i + 1 < nsteps) {
             shot(dialog, steps[++i]);
+        } else if (!wcscmp(step, L"in") && i + 1 < nsteps) {
+            check_in(pi.hProcess, dialog, steps[++i]);
         } else if (!wcscmp(step, L"filter") && i + 1 < nsteps) {
             pick_filter(dialog, steps[++i]);
         } else if (!wcscmp(step, L"ok") || !wcscmp(step, L"cancel")) {
             say("pressed", L"%ls", step);
             wcscpy(folder, step[0] == L'o' ? typed_folder(typed, dialog_folder(dialog)) : L"");
+            HWND list = file_list(dialog), view = list ? GetParent(list) : NULL;
             if (!press(dialog, step[0] == L'o' ? IDOK : IDCANCEL))
                 fail(step[0] == L'o' ? L"no button IDOK below the dialog" : L"no button IDCANCEL below the dialog");
             if (folder[0])
-                await_folder(pi.hProcess, dialog, folder, typed);
+                await_folder(pi.hProcess, dialog, folder, typed, view);
             typed = L"";
         } else if (!wcscmp(step, L"yes") || !wcscmp(step, L"no") || !wcscmp(step, L"dismiss")) {
             if (!answer_box(pi.hProcess, dialog, step[0] == L'y' ? IDYES : step[0] == L'n' ? IDNO : IDOK, wait_ms))
@@ -796,6 +982,8 @@ int main(void)
     DWORD since = GetTickCount(), quiet = nsteps ? 2000 : 0;
     while (WaitForSingleObject(pi.hProcess, POLL_MS) != WAIT_OBJECT_0) {
         HWND left = GetTickCount() - since >= quiet ? find_dialog(NULL) : NULL;
+        if (left && busy(left))
+            continue;
         if (left) {
             settle(left);
             say(nsteps ? "left open" : "unexpected dialog", L"%ls", text_of(left));

@@ -16,7 +16,7 @@ r"""Writes the Windows check's folder, all but the programs:
                      treat specially, each holding a line of its own
   many.txt           300 names of 40 characters holding what cmd reads
                      specially, too many for one line of cmd
-  long.txt           400 names of 60, too many for the program's buffer
+  long.txt           400 names of 60, over 20480 characters in all
 
   make_check.py SOURCE_DIR VERSION OUT_DIR [--wine]
 
