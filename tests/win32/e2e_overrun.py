@@ -1,5 +1,5 @@
 """A dialog that writes a selection past the program's buffer, as Wine's
-own does and the stand-in does when told to: the pages behind the buffer
+older one does and the stand-in does when told to: the pages behind the buffer
 commit themselves as the dialog writes (a vectored handler commits each and
 the write goes on), and the run says the selection was too long instead of
 crashing.
