@@ -148,6 +148,17 @@ static void flush(Line *l)
     l->len = 0;
 }
 
+/* A call whose one argument is a number. */
+static HRESULT record_number(const char *name, const char *fmt, unsigned long v)
+{
+    Line l = { 0 };
+    word(&l, name);
+    number(&l, fmt, v);
+    flush(&l);
+    free(l.p);
+    return S_OK;
+}
+
 static void note(const char *name)
 {
     Line l = { 0 };
@@ -433,23 +444,13 @@ static HRESULT STDMETHODCALLTYPE dialog_SetFileTypes(IFileDialog *This, UINT cou
 static HRESULT STDMETHODCALLTYPE dialog_SetFileTypeIndex(IFileDialog *This, UINT index)
 {
     (void)This;
-    Line l = { 0 };
-    word(&l, "SetFileTypeIndex");
-    number(&l, "%lu", index);
-    flush(&l);
-    free(l.p);
-    return S_OK;
+    return record_number("SetFileTypeIndex", "%lu", index);
 }
 
 static HRESULT STDMETHODCALLTYPE dialog_SetOptions(IFileDialog *This, FILEOPENDIALOGOPTIONS options)
 {
     (void)This;
-    Line l = { 0 };
-    word(&l, "SetOptions");
-    number(&l, "0x%08lx", options);
-    flush(&l);
-    free(l.p);
-    return S_OK;
+    return record_number("SetOptions", "0x%08lx", options);
 }
 
 /* The folder as the item the program made tells it: by its file-system
