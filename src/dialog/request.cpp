@@ -135,7 +135,7 @@ OsFileType* FileTypes(const char16_t* filter, uint32_t& count, Arena& arena)
     for (uint32_t i = 0; i < count; i++) {
         types[i].Name = at;
         at += Length(at) + 1;
-        types[i].Spec = at;
+        types[i].Patterns = at;
         at += Length(at) + 1;
     }
     return types;

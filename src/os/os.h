@@ -168,8 +168,8 @@ enum OsItemClass : uint32_t { OsItemOpen, OsItemSave };
 
 // One file type of the item dialog, as COMDLG_FILTERSPEC lays it out.
 struct OsFileType {
-    const char16_t* Name;  // what the list shows
-    const char16_t* Spec;  // the patterns, such as "*.txt;*.log"
+    const char16_t* Name;      // what the list shows
+    const char16_t* Patterns;  // such as "*.txt;*.log"
 };
 
 // The item dialog's request: what the program sets of IFileDialog.

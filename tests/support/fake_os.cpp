@@ -752,7 +752,7 @@ OsDialogResult OsItemDialog(const OsItemRequest& request, Arena& arena, OsItems&
         // Recorded in the classic dialog's terms: the types as its filter list.
         std::u16string filter;
         for (uint32_t i = 0; i < request.TypeCount; i++) {
-            filter += WideText(request.Types[i].Name) + u'\0' + WideText(request.Types[i].Spec) + u'\0';
+            filter += WideText(request.Types[i].Name) + u'\0' + WideText(request.Types[i].Patterns) + u'\0';
         }
         filter += u'\0';
         OsDialogRequest seen = {};

@@ -19,7 +19,7 @@
  *               QueryInterface IID        on the dialog (E_NOINTERFACE
  *                                         for an interface it lacks)
  *               SetOptions BITS           SetFileTypeIndex N
- *               SetFileTypes N NAME SPEC NAME SPEC ...
+ *               SetFileTypes N NAME PATTERNS NAME PATTERNS ...
  *               SetDefaultExtension TEXT  SetTitle TEXT  SetFileName TEXT
  *               SetFolder TEXT            the item's SIGDN_FILESYSPATH,
  *                                         or "nopath 0x%08x" when that fails

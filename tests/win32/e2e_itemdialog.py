@@ -42,7 +42,7 @@ def created(kind, options):
 
 
 def types(*pairs):
-    """SetFileTypes with these (name, spec) pairs, then the first chosen."""
+    """SetFileTypes with these (name, patterns) pairs, then the first chosen."""
     return [('SetFileTypes', str(len(pairs)), *[t for pair in pairs for t in pair]), ('SetFileTypeIndex', '1')]
 
 
