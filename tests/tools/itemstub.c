@@ -62,6 +62,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include "growtext.h"
 
 /* Exported undecorated (-Wl,--kill-at): COM looks the names up as they are. */
 __declspec(dllexport) HRESULT WINAPI DllGetClassObject(REFCLSID clsid, REFIID iid, void **out);
@@ -73,42 +74,21 @@ static HANDLE calls = INVALID_HANDLE_VALUE;
 
 /* --- The record ------------------------------------------------------------ */
 
-typedef struct {
-    char *p;
-    size_t len, cap;
-} Line;
-
-static void put(Line *l, const char *s, size_t n)
-{
-    if (l->len + n + 1 > l->cap) {
-        size_t cap = l->cap ? l->cap : 256;
-        while (l->len + n + 1 > cap)
-            cap *= 2;
-        char *p = realloc(l->p, cap);
-        if (!p)
-            ExitProcess(251);  /* a half-written record would mislead */
-        l->p = p;
-        l->cap = cap;
-    }
-    memcpy(l->p + l->len, s, n);
-    l->len += n;
-}
-
-static void word(Line *l, const char *s)
+static void word(Text *l, const char *s)
 {
     if (l->len)
         put(l, " ", 1);
     put(l, s, strlen(s));
 }
 
-static void number(Line *l, const char *fmt, unsigned long v)
+static void number(Text *l, const char *fmt, unsigned long v)
 {
     char buf[32];
     snprintf(buf, sizeof buf, fmt, v);
     word(l, buf);
 }
 
-static void text(Line *l, const WCHAR *s)
+static void text(Text *l, const WCHAR *s)
 {
     static const char digits[] = "0123456789abcdef";
     if (!s) {
@@ -132,7 +112,7 @@ static const WCHAR *named(WCHAR *path, const WCHAR *suffix)
 
 /* Appends the line to P.calls at once, so that a process that dies leaves
  * the calls made up to then. */
-static void flush(Line *l)
+static void flush(Text *l)
 {
     put(l, "\n", 1);
     if (calls == INVALID_HANDLE_VALUE) {
@@ -151,7 +131,7 @@ static void flush(Line *l)
 /* A call whose one argument is a number. */
 static HRESULT record_number(const char *name, const char *fmt, unsigned long v)
 {
-    Line l = { 0 };
+    Text l = { 0 };
     word(&l, name);
     number(&l, fmt, v);
     flush(&l);
@@ -161,7 +141,7 @@ static HRESULT record_number(const char *name, const char *fmt, unsigned long v)
 
 static void note(const char *name)
 {
-    Line l = { 0 };
+    Text l = { 0 };
     word(&l, name);
     flush(&l);
     free(l.p);
@@ -275,7 +255,7 @@ static HRESULT STDMETHODCALLTYPE item_GetDisplayName(IShellItem *This, SIGDN sig
 {
     Item *item = (Item *)This;
     char buf[16];
-    Line l = { 0 };
+    Text l = { 0 };
     word(&l, "GetDisplayName");
     number(&l, "%lu", item->index);
     word(&l, sigdn_name(sigdn, buf, sizeof buf));
@@ -325,7 +305,7 @@ static HRESULT STDMETHODCALLTYPE array_GetCount(IShellItemArray *This, DWORD *co
 static HRESULT STDMETHODCALLTYPE array_GetItemAt(IShellItemArray *This, DWORD index, IShellItem **out)
 {
     Array *array = (Array *)This;
-    Line l = { 0 };
+    Text l = { 0 };
     word(&l, "GetItemAt");
     number(&l, "%lu", index);
     flush(&l);
@@ -396,7 +376,7 @@ static HRESULT dialog_as(Dialog *dialog, REFIID iid, void **out)
 static HRESULT STDMETHODCALLTYPE dialog_QueryInterface(IFileDialog *This, REFIID iid, void **out)
 {
     char buf[48];
-    Line l = { 0 };
+    Text l = { 0 };
     word(&l, "QueryInterface");
     word(&l, iid_name(iid, buf, sizeof buf));
     flush(&l);
@@ -407,7 +387,7 @@ static HRESULT STDMETHODCALLTYPE dialog_QueryInterface(IFileDialog *This, REFIID
 static HRESULT STDMETHODCALLTYPE dialog_Show(IFileDialog *This, HWND owner)
 {
     (void)This;
-    Line l = { 0 };
+    Text l = { 0 };
     word(&l, "Show");
     word(&l, !owner ? "null" : owner == GetConsoleWindow() ? "console" : "other");
     flush(&l);
@@ -429,7 +409,7 @@ static HRESULT STDMETHODCALLTYPE dialog_Show(IFileDialog *This, HWND owner)
 static HRESULT STDMETHODCALLTYPE dialog_SetFileTypes(IFileDialog *This, UINT count, const COMDLG_FILTERSPEC *types)
 {
     (void)This;
-    Line l = { 0 };
+    Text l = { 0 };
     word(&l, "SetFileTypes");
     number(&l, "%lu", count);
     for (UINT i = 0; i < count; i++) {
@@ -458,7 +438,7 @@ static HRESULT STDMETHODCALLTYPE dialog_SetOptions(IFileDialog *This, FILEOPENDI
 static HRESULT STDMETHODCALLTYPE dialog_SetFolder(IFileDialog *This, IShellItem *folder)
 {
     (void)This;
-    Line l = { 0 };
+    Text l = { 0 };
     word(&l, "SetFolder");
     LPWSTR path = NULL;
     HRESULT result = folder ? IShellItem_GetDisplayName(folder, SIGDN_FILESYSPATH, &path) : S_OK;
@@ -478,7 +458,7 @@ static HRESULT STDMETHODCALLTYPE dialog_SetFolder(IFileDialog *This, IShellItem 
 
 static HRESULT text_call(const char *name, LPCWSTR value)
 {
-    Line l = { 0 };
+    Text l = { 0 };
     word(&l, name);
     text(&l, value);
     flush(&l);
@@ -599,7 +579,7 @@ static HRESULT STDMETHODCALLTYPE factory_CreateInstance(IClassFactory *This, IUn
 {
     BOOL saving = ((Factory *)This)->saving;
     char buf[48];
-    Line l = { 0 };
+    Text l = { 0 };
     word(&l, "create");
     word(&l, saving ? "save" : "open");
     word(&l, iid_name(iid, buf, sizeof buf));

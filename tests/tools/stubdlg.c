@@ -36,32 +36,12 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include "growtext.h"
 
 #define FILTER_CAP 65536
 
 static int saving;
 static DWORD last_error;
-
-typedef struct {
-    char *p;
-    size_t len, cap;
-} Text;
-
-static void put(Text *t, const char *s, size_t n)
-{
-    if (t->len + n + 1 > t->cap) {
-        size_t cap = t->cap ? t->cap : 1024;
-        while (t->len + n + 1 > cap)
-            cap *= 2;
-        char *p = realloc(t->p, cap);
-        if (!p)
-            ExitProcess(251);  /* a half-written request would mislead */
-        t->p = p;
-        t->cap = cap;
-    }
-    memcpy(t->p + t->len, s, n);
-    t->len += n;
-}
 
 static void putf(Text *t, const char *key, const char *fmt, unsigned long v)
 {
